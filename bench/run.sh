@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# Benchmarks of the job formatter, run by hand: bench/run.sh [BUILD_DIR]
+#  (a) copying a 1 GiB job from a file into a pipe: jobshaper against dd bs=8192 and cat;
+#  (b) the wall time of formatting a small job, against cat of the same file.
+set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+build="${1:-$here/../build}"
+build="$(cd "$build" && pwd)"
+jobshaper="$build/jobshaper/jobshaper"
+[ -x "$jobshaper" ] || { echo "build jobshaper first (ninja -C $build jobshaper make_sample_tree)"; exit 1; }
+
+work="$(mktemp -d "${TMPDIR:-/tmp}/quintaro-bench.XXXXXX")"
+trap 'rm -rf "$work"' EXIT
+"$build/sample/make_sample_tree" "$work/root"
+export QUINTARO_ROOT="$work/root"
+
+now() { date +%s%N; }
+# Seconds (with fractions) that running "$@" takes.
+timed() {
+  local start end
+  start=$(now)
+  "$@"
+  end=$(now)
+  awk -v s="$start" -v e="$end" 'BEGIN { printf "%.4f", (e - s) / 1e9 }' 
+}
+
+size_mib=${BENCH_MIB:-1024}
+echo "== (a) copying a ${size_mib} MiB job into a pipe"
+head -c $((size_mib * 1024 * 1024)) /dev/urandom >"$work/big"
+cat "$work/big" >/dev/null  # into the page cache
+
+copy_jobshaper() { "$jobshaper" -q sample_pcl -f "$work/big" | cat >/dev/null; }
+copy_dd() { dd if="$work/big" bs=8192 status=none | cat >/dev/null; }
+copy_cat() { cat "$work/big" | cat >/dev/null; }
+best() {  # best of three runs
+  local b="" t
+  for _ in 1 2 3; do
+    t=$(timed "$@")
+    if [ -z "$b" ] || awk -v t="$t" -v b="$b" 'BEGIN { exit !(t < b) }'; then b=$t; fi
+  done
+  echo "$b"
+}
+tj=$(best copy_jobshaper)
+td=$(best copy_dd)
+tc=$(best copy_cat)
+calc() { awk "BEGIN { printf \"%.4f\", $1 }"; }
+mbps() { calc "$size_mib / $1"; }
+printf '  jobshaper     %8.3f s  %8.1f MiB/s\n' "$tj" "$(mbps "$tj")"
+printf '  dd bs=8192    %8.3f s  %8.1f MiB/s\n' "$td" "$(mbps "$td")"
+printf '  cat           %8.3f s  %8.1f MiB/s\n' "$tc" "$(mbps "$tc")"
+printf '  jobshaper throughput / dd throughput = %.2f (aim: at least 0.9)\n' \
+  "$(calc "$td / $tj")"
+rm -f "$work/big"
+
+runs=${BENCH_RUNS:-500}
+echo "== (b) formatting a small job, $runs runs"
+printf 'A small job.\n' >"$work/small"
+many_jobshaper() {
+  for ((i = 0; i < runs; i++)); do "$jobshaper" -q sample_pcl -f "$work/small" >/dev/null; done
+}
+many_cat() { for ((i = 0; i < runs; i++)); do cat "$work/small" >/dev/null; done; }
+sj=$(timed many_jobshaper)
+sc=$(timed many_cat)
+printf '  jobshaper     %8.3f ms per job\n' "$(calc "$sj * 1000 / $runs")"
+printf '  cat           %8.3f ms per job\n' "$(calc "$sc * 1000 / $runs")"
+printf '  jobshaper time / cat time = %.2f (aim: at most 2)\n' "$(calc "$sj / $sc")"

@@ -1,0 +1,592 @@
+// The job formatter's run: command line, choice of the queue definition, data
+// stream, PDD, overrides, prologue codes, body and end-of-job codes.
+#include "jobshaper/jobshaper.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <getopt.h>
+#include <pwd.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "common/debug_trace.h"
+#include "common/format.h"
+#include "common/io.h"
+#include "common/paths.h"
+#include "jobshaper/code_strings.h"
+#include "jobshaper/encode.h"
+#include "jobshaper/overrides.h"
+#include "jobshaper/sniff.h"
+#include "pdd/definitions.h"
+#include "pdd/library.h"
+#include "pdd/read_nodes.h"
+
+namespace {
+
+constexpr const char* kProgram = "jobshaper";
+constexpr size_t kCopyBlock = 8192;
+constexpr const char* kDashes75 =
+    "---------------------------------------------------------------------------";
+
+// Writes one line of the debug listing (debug bit 2).
+#define LIST(...) debug_trace().print(DEBUG_LISTING, __VA_ARGS__)
+
+void usage() {
+  std::fprintf(stderr, "\nUSAGE:\n");
+  std::fprintf(stderr, "    %s -q name [-f file] [-b] [-h host] [-p options] [-u user]\n",
+               kProgram);
+  std::fprintf(stderr, "                             [-s name] [ -d number -t file ]\n");
+  std::fprintf(stderr, "\nTry '%s -H' for more information\n\n", kProgram);
+}
+
+void help() {
+  std::string text = strprintf("\n%s\n\n", kProgram);
+  text += "Formats print jobs according to printer queue settings.\n\n";
+  text += "This program is designed to be called by an interface\n";
+  text += "script when a print job is inserted into a printer queue.\n";
+  text += "It reads the virtual queue definition file and prepends\n";
+  text += "the correct printer codes to the print job before sending\n";
+  text += "the print job to the printer.\n\n";
+  text += "This program reads from either a file or standard input and\n";
+  text += "writes to standard output.\n";
+  std::fputs(text.c_str(), stderr);
+  std::fprintf(stderr, "\nUSAGE:\n");
+  std::fprintf(stderr, "    %s -q name [-f file] [-b] [-h host] [-p options] [-u user]\n",
+               kProgram);
+  std::fprintf(stderr, "                             [-s name] [ -d number -t file ]\n");
+  struct Entry {
+    const char* heading;
+    const char* lines;
+  };
+  const Entry entries[] = {
+      {"-b", "Prints the banner file.\n"},
+      {"-d number", "Specify the debug number. Valid options are 2 or 4.\n"},
+      {"-f",
+       "Specify the input filename.  Use the specified filename\n"
+       "instead of standard input data.\n"},
+      {"-h host", "Specify the hostname of the printing host.\n"},
+      {"-H", "Display this help and exit.\n"},
+      {"-p options",
+       "Specify the options to override the printer queue settings.\n"
+       "Options are in the format of tag=value and should be enclosed\n"
+       "in quotation marks.  See [ settingsview ] for a list of valid\n"
+       "queue options.\n"},
+      {"-q name", "Specify the name of the printer queue.\n"},
+      {"-s name", "Specify the job name that will be printed on the banner page.\n"},
+      {"-t file", "Specify the debug filename.\n"},
+      {"-u user", "Specify the current username.\n"},
+  };
+  text = "\nOPTIONS:\n";
+  for (const Entry& entry : entries) {
+    text += strprintf("\n    %s\n", entry.heading);
+    for (const char* p = entry.lines; *p;) {
+      const char* end = std::strchr(p, '\n');
+      text += "       ";
+      text.append(p, static_cast<size_t>(end - p) + 1);
+      p = end + 1;
+    }
+  }
+  text += "\nEXAMPLES:\n\n";
+  text += strprintf("    $ %s -q test_pcl -f /etc/motd\n", kProgram);
+  text += "       Formats the file /etc/motd for the printer queue test_pcl.\n\n";
+  text += strprintf("    $ %s -q test_ps -f /etc/motd -b -u admin \\ \n", kProgram);
+  text += "         -h localhost -s 'My Print Job'\n";
+  text += "       Prints the default PostScript banner page for the PostScript\n";
+  text += "       queue test_ps, for user admin on host localhost, with the\n";
+  text += "       job title My Print Job.\n\n";
+  std::fputs(text.c_str(), stderr);
+}
+
+class JobShaper {
+ public:
+  ~JobShaper();
+  int run(int argc, char** argv);
+
+ private:
+  int parse_options(int argc, char** argv);
+  void choose_user_vqd();
+  int load_vqd();
+  int choose_data_stream();
+  int load_pdd();
+  int check_banner();
+  int write_prologue();
+  int copy_job();
+  int write_end_of_job();
+  int finish(int result);
+  void report_write_codes_failure(const char* field);
+  // Copies `fd` to standard output in blocks; sets io_error_ on failure.
+  void copy_to_stdout(int fd);
+
+  JobSettings s_;
+  bool debug_given_ = false;
+  bool debug_file_given_ = false;
+  PddHandle pdd_;
+  std::string pdd_path_;
+  bool io_error_ = false;  // the job could not be read or written in full
+};
+
+JobShaper::~JobShaper() {
+  if (s_.input_fd > 0) close(s_.input_fd);
+  if (debug_trace().file) {
+    std::fclose(debug_trace().file);
+    debug_trace().file = nullptr;
+  }
+}
+
+int JobShaper::parse_options(int argc, char** argv) {
+  DebugTrace& trace = debug_trace();
+  optind = 1;
+  int c;
+  while ((c = getopt(argc, argv, "Hq:f:h:t:u:s:p:d:b")) != -1) {
+    switch (c) {
+      case 'q':
+        s_.queue = optarg;
+        s_.have_queue = true;
+        s_.system_vqd = strprintf("%s/%s%s/%s/.%s", paths::rooted(paths::kSpoolDir).c_str(),
+                                  "printer/unix_prt_drivers", "/vir_queues", optarg, optarg);
+        break;
+      case 'f': {
+        int fd = open(optarg, O_RDONLY);
+        if (fd < 0) {
+          usage();
+          std::fprintf(stderr, "ERROR: Can't Open input file '%s'\n\n", optarg);
+          LIST("\n%s: Can't Open input file.\n\n", s_.invocation.c_str());
+          return JOBSHAPER_FAILED;
+        }
+        if (s_.input_fd > 0) close(s_.input_fd);
+        s_.input_fd = fd;
+        s_.title = optarg;
+        s_.have_title = true;
+        s_.quoted_title = "\"" + s_.title + "\"";
+        break;
+      }
+      case 's':
+        s_.title = optarg;
+        s_.have_title = true;
+        s_.quoted_title = "\"" + s_.title + "\"";
+        break;
+      case 'h':
+        s_.host = optarg;
+        s_.have_host = true;
+        break;
+      case 'u':
+        s_.user = optarg;
+        s_.have_user = true;
+        break;
+      case 'p':
+        s_.options = optarg;
+        s_.have_options = true;
+        break;
+      case 'b':
+        s_.banner = true;
+        break;
+      case 'd':
+        trace.level = std::atoi(optarg);
+        debug_given_ = true;
+        break;
+      case 't': {
+        FILE* file = std::fopen(optarg, "w+");
+        if (!file) {
+          std::fprintf(stderr, "\n%s: Can't Open debug file '%s' for writing.\n\n",
+                       s_.invocation.c_str(), optarg);
+          return JOBSHAPER_FAILED;
+        }
+        if (trace.file) std::fclose(trace.file);
+        trace.file = file;
+        debug_file_given_ = true;
+        break;
+      }
+      case 'H':
+        help();
+        return JOBSHAPER_FAILED;
+      default:
+        usage();
+        return JOBSHAPER_FAILED;
+    }
+  }
+  if (debug_given_ && !debug_file_given_) {
+    usage();
+    std::fprintf(stderr, "\nERROR: Specify a writable debug filename with the -t flag.\n");
+    return JOBSHAPER_FAILED;
+  }
+  if (debug_file_given_ && !debug_given_) trace.level = DEBUG_LISTING;
+  return JOBSHAPER_OK;
+}
+
+void JobShaper::choose_user_vqd() {
+  struct passwd* entry = getpwnam(s_.user.c_str());
+  if (!entry) {
+    LIST("User name [ %s ]             : NOT Found\n", s_.user.c_str());
+  } else {
+    std::string home = paths::rooted(entry->pw_dir);
+    std::string props = strprintf("%s/%s/.%s/props/quint.properties",
+                                  paths::rooted(paths::kSpoolDir).c_str(),
+                                  "printer/unix_prt_drivers", "quintaro");
+    std::string unique_dir;
+    bool found = false;
+    if (FILE* file = std::fopen(props.c_str(), "r")) {
+      std::string word;
+      int ch;
+      // Whitespace-separated words; the first "quint.unique.user.dir=D" names D.
+      auto take_word = [&]() {
+        size_t eq = word.find('=');
+        if (eq != std::string::npos && word.compare(0, eq, "quint.unique.user.dir") == 0) {
+          unique_dir = word.substr(eq + 1);
+          found = true;
+        }
+        word.clear();
+      };
+      while (!found && (ch = std::getc(file)) != EOF) {
+        if (std::isspace(ch)) {
+          if (!word.empty()) take_word();
+        } else {
+          word.push_back(static_cast<char>(ch));
+        }
+      }
+      if (!found && !word.empty()) take_word();
+      std::fclose(file);
+    } else {
+      LIST("File Missing (Unique Path)       : %s\n", props.c_str());
+    }
+    LIST(found ? "User Key                         : Found\n\n"
+               : "User Key                         : Not Found\n\n");
+    std::string user_vqd =
+        found ? strprintf("%s/.%s/%s%s/%s/.%s", home.c_str(), "quintaro", unique_dir.c_str(),
+                          "/vir_queues", s_.queue.c_str(), s_.queue.c_str())
+              : strprintf("%s/.%s%s/%s/.%s", home.c_str(), "quintaro", "/vir_queues",
+                          s_.queue.c_str(), s_.queue.c_str());
+    LIST("User name                        : %s\n", s_.user.c_str());
+    LIST("User Virtual Queue Definition    : %s\n", user_vqd.c_str());
+    struct stat st;
+    if (lstat(user_vqd.c_str(), &st) == 0) {
+      s_.vqd = user_vqd;
+      LIST("User Virtual Queue Definition    : Available\n");
+    } else {
+      LIST("User Virtual Queue Definition    : Not Available\n");
+    }
+  }
+  LIST("\nUsing Virtual Queue Definition   : %s\n", s_.vqd.c_str());
+  LIST("\n%s\n\n", kDashes75);
+}
+
+int JobShaper::load_vqd() {
+  FILE* file = std::fopen(s_.vqd.c_str(), "r");
+  if (!file) {
+    usage();
+    std::fprintf(stderr, "ERROR: Printer Queue [ %s ] does not exist.\n\n", s_.queue.c_str());
+    LIST("\n%s: Can't Open virtual queue definition file.\n\n", s_.invocation.c_str());
+    LIST("Queue File: [%s]\n\n", s_.vqd.c_str());
+    return JOBSHAPER_FAILED;
+  }
+  LIST("Opened vqd %s successfully\n", s_.vqd.c_str());
+  LIST("Getting printer info ... ");
+  load_definitions(file);
+  LIST("Done.\n");
+
+  // The raw lines are scanned once more for the UTF-8 code set marker.
+  if (FILE* again = std::fopen(s_.vqd.c_str(), "r")) {
+    char line[255];
+    while (std::fgets(line, sizeof line, again)) {
+      if (std::strstr(line, "STRINGCODESET_UTF8")) s_.codeset_utf8 = true;
+    }
+    std::fclose(again);
+  }
+
+  s_.locale = get_definition("locale");
+  Encodeit(s_.quoted_title, s_.locale.c_str(), s_.banner ? 1 : 0, s_.codeset_utf8 ? 1 : 0);
+
+  s_.data_stream = get_definition("ds_list");
+  if (s_.data_stream.empty()) {
+    std::string text = strprintf("\n\n%s: Virtual Queue Definition File Error!\n",
+                                 s_.invocation.c_str());
+    text += "\nReason:\n";
+    text += "\t- Could not find data stream type.\n";
+    text += strprintf("\t- Missing '%s' field.\n", "ds_list");
+    text += "\nSolution:\n";
+    text += strprintf("\t- Re-create the [ %s ] print queue.\n\n", s_.queue.c_str());
+    std::fputs(text.c_str(), stderr);
+    LIST("%s", text.c_str());
+    LIST("     - Add a line in %s:\n\n", s_.vqd.c_str());
+    LIST("         ds_list=pcl   (For a PCL queue)\n\n");
+    LIST("         ds_list=ps    (For a PS queue)\n\n");
+    LIST("Cleaning up and Exiting with error.\n");
+    return JOBSHAPER_FAILED;
+  }
+  LIST("Data Stream name from option list = %s\n", s_.data_stream.c_str());
+  return JOBSHAPER_OK;
+}
+
+int JobShaper::choose_data_stream() {
+  std::string& ds = s_.data_stream;
+  if (ds == "automatic" || ds == "automatic_plus" || ds == "automatic_pdf") {
+    s_.sniff_position = lseek(s_.input_fd, 0, SEEK_CUR);
+    int kind = sniff(s_.input_fd, false, &s_.sniffed);
+    if (kind == SNIFF_PCL) {
+      ds = "pcl";
+      LIST("PCL file\n");
+    } else if (kind == SNIFF_POSTSCRIPT) {
+      ds = "ps";
+      LIST("PostScript file\n");
+    } else if (kind == SNIFF_IMAGE) {
+      ds = ds == "automatic" ? "pcl" : "zt";
+      LIST("Tessaly Style file\n");
+    } else {
+      std::fprintf(stderr, "\n\n%s: Not sure about data stream type\n", s_.invocation.c_str());
+      std::fprintf(stderr, "Defaulting to PCL.\n");
+      ds = "pcl";
+    }
+    if (s_.sniff_position >= 0) lseek(s_.input_fd, s_.sniff_position, SEEK_SET);
+    LIST("Automatic queue - Sniffed the job the data stream is = %s\n", ds.c_str());
+  } else if (ds == "pdf") {
+    ds = "zt";
+  }
+  return JOBSHAPER_OK;
+}
+
+int JobShaper::load_pdd() {
+  const std::string& pdd = get_definition("pdd");
+  if (pdd.empty()) {
+    std::fprintf(stderr, "\n%s: Virtual Queue Definition File Error!\n", s_.invocation.c_str());
+    std::fprintf(stderr, "\nReason:\n");
+    std::fprintf(stderr, "\t- Could not find pdd type.\n");
+    std::fprintf(stderr, "\t- Missing '%s' field.\n", "pdd");
+    std::fprintf(stderr, "\nSolution:\n");
+    std::fprintf(stderr, "\t- Re-create the [ %s ] print queue.\n\n", s_.queue.c_str());
+    return JOBSHAPER_FAILED;
+  }
+  pdd_path_ = strprintf("%s%s/%s", paths::rooted(paths::kInstallPrefix).c_str(),
+                        "/etc/printers/bin", pdd.c_str());
+  LIST("Full path for PDD binary file = %s\n", pdd_path_.c_str());
+  pdd_.reset(read_pdd(pdd_path_.c_str()));
+  // A PDD is taken only with a top menu that holds items; an empty file is as
+  // useless to a queue as a corrupt one.
+  if (is_valid_top_menu(pdd_.get()) && static_cast<MenuNode*>(pdd_->node)->items) {
+    LIST("Successfully read the PDD compiled database = %s\n\n", pdd_path_.c_str());
+    return JOBSHAPER_OK;
+  }
+  std::string text = "\nReason:\n";
+  text += strprintf("\t- File not found: %s.\n", pdd_path_.c_str());
+  text += "\t- The above filename is misspelled, missing, or corrupt.\n";
+  text += "\nSolution:\n";
+  text += strprintf("   - Recompile the %s file.\n", pdd.c_str());
+  text += "   - Ensure the virtual queue definition file exists and references\n";
+  text += "     the correct PDD file..\n\n";
+  std::fputs(text.c_str(), stderr);
+  LIST("%s", text.c_str());
+  LIST("cleaning up and exiting with error\n");
+  return JOBSHAPER_FAILED;
+}
+
+int JobShaper::check_banner() {
+  std::string key = s_.data_stream + "_banner_page";
+  const std::string& banner_page = get_definition(key);
+  if (s_.banner && banner_page != "yes") {
+    if (s_.input_fd > 0) {
+      close(s_.input_fd);
+      s_.input_fd = 0;
+    }
+    LIST("\nWARNING:\n\n");
+    LIST("There is a conflict between the \"%s\" tag and the command line.\n", "banner_page");
+    LIST("The Command line specifies -b flag and");
+    LIST(" %s = %s.\n\n", "banner_page", banner_page.c_str());
+    LIST("To print the banner page the following conditions should be met:\n\n");
+    LIST(" %s=%s \n       and\n", key.c_str(), "yes");
+    LIST(" -b command line option\n\n");
+    LIST(" Therefore, the banner page will NOT PRINTED.\n\n");
+    return JOBSHAPER_FAILED;
+  }
+  LIST("banner_page_tag = %s\n", banner_page.c_str());
+  bool other = !s_.banner || get_definition(s_.data_stream + "_banner_print_default") == "no";
+  LIST("Which Banner to use = %s\n", other ? "banner_other_file" : "banner_file");
+  if (!s_.banner) return JOBSHAPER_OK;
+  std::fprintf(stderr, "\n%s: Banner pages cannot be printed by this version.\n\n",
+               s_.invocation.c_str());
+  return JOBSHAPER_FAILED;
+}
+
+void JobShaper::report_write_codes_failure(const char* field) {
+  std::fprintf(stderr, "%s: write_codes failed\n", s_.invocation.c_str());
+  LIST("The write_codes function failed for %s.\n", field);
+  LIST("Cleaning up and exiting.\n");
+}
+
+int JobShaper::write_prologue() {
+  const NodePtr* top = pdd_.get();
+  const char* ds = s_.data_stream.c_str();
+  std::string ds_init = get_code_string(ds, nullptr, top, CODE_DS_INIT_STRING, nullptr, nullptr,
+                                        nullptr);
+  std::string sequence =
+      get_code_string(ds, nullptr, top, s_.banner ? CODE_BANNER_INIT_SEQUENCE : CODE_INIT_SEQUENCE,
+                      nullptr, nullptr, nullptr);
+  std::string ds_end = get_code_string(ds, nullptr, top, CODE_DS_END_STRING, nullptr, nullptr,
+                                       nullptr);
+  const char* which = s_.banner ? "\nThe banner init sequence field" : "The init sequence field";
+  if (!sequence.empty()) {
+    LIST("%s: \n\t%s\n", which, sequence.c_str());
+  } else {
+    LIST("%s was BLANK.\n", which);
+  }
+
+  if (!ds_init.empty()) {
+    if (write_codes(remove_string_separator(ds_init, ',')) != 0) {
+      report_write_codes_failure("ds_init_string");
+      return JOBSHAPER_FAILED;
+    }
+    LIST("Successfully wrote ds_init_string.\n");
+  }
+  std::string init_string;
+  if (!sequence.empty()) {
+    if (s_.banner) {
+      init_string = get_converted_strings(sequence, top, ',', nullptr, nullptr, nullptr);
+    } else {
+      std::string user = s_.have_user ? "\"" + s_.user + "\"" : "\"unknown\"";
+      std::string host = s_.have_host ? "\"" + s_.host + "\"" : "\"unknown\"";
+      init_string = get_converted_strings(sequence, top, ',', s_.quoted_title.c_str(),
+                                          user.c_str(), host.c_str());
+    }
+  }
+  if (!init_string.empty()) {
+    if (write_codes(init_string) != 0) {
+      report_write_codes_failure("init_string");
+      return JOBSHAPER_FAILED;
+    }
+    LIST("Successfully wrote init_string.\n");
+  }
+  if (!ds_end.empty()) {
+    if (write_codes(ds_end) != 0) {
+      report_write_codes_failure("ds_end_string");
+      return JOBSHAPER_FAILED;
+    }
+    LIST("Successfully wrote ds_end_string.\n");
+  }
+  return JOBSHAPER_OK;
+}
+
+void JobShaper::copy_to_stdout(int fd) {
+  static char buffer[kCopyBlock];
+  for (;;) {
+    ssize_t n = read_retry(fd, buffer, sizeof buffer);
+    if (n == 0) return;
+    if (n < 0) {
+      int error = errno;
+      std::fprintf(stderr, "\n%s: Error reading the print job: %s\n\n", s_.invocation.c_str(),
+                   std::strerror(error));
+      LIST("Error reading the print job: %s\n", std::strerror(error));
+      io_error_ = true;
+      return;
+    }
+    if (!write_all(1, buffer, static_cast<size_t>(n))) {
+      int error = errno;
+      std::fprintf(stderr, "\n%s: Error writing to standard output: %s\n\n",
+                   s_.invocation.c_str(), std::strerror(error));
+      LIST("Error writing to standard output: %s\n", std::strerror(error));
+      io_error_ = true;
+      return;
+    }
+  }
+}
+
+int JobShaper::copy_job() {
+  LIST("No -b option, treating as a regular file.\n");
+  LIST("Reading input file and Writing to stdout\n");
+  // Bytes that sniffing took from an input that cannot seek go out first.
+  if (s_.sniff_position == -1 && !s_.sniffed.empty()) {
+    if (!write_all(1, s_.sniffed)) {
+      int error = errno;
+      std::fprintf(stderr, "\n%s: Error writing to standard output: %s\n\n",
+                   s_.invocation.c_str(), std::strerror(error));
+      LIST("Error writing to standard output: %s\n", std::strerror(error));
+      io_error_ = true;
+      return JOBSHAPER_OK;
+    }
+  }
+  copy_to_stdout(s_.input_fd);
+  return JOBSHAPER_OK;
+}
+
+int JobShaper::write_end_of_job() {
+  const NodePtr* top = pdd_.get();
+  const char* ds = s_.data_stream.c_str();
+  std::string end;
+  if (!s_.banner) end = get_code_string(ds, nullptr, top, CODE_STRING2, nullptr, nullptr, nullptr);
+  if (end.empty()) end = get_code_string(ds, nullptr, top, CODE_STRING1, nullptr, nullptr, nullptr);
+  LIST("End of Job string = %s\n", end.c_str());
+  if (!end.empty() && write_codes(end) != 0) {
+    std::fprintf(stderr, "%s: write_codes failed\n", s_.invocation.c_str());
+    LIST("write_codes failed for ds_end_of_file\n");
+    LIST("cleaning up and exiting with error\n");
+    return JOBSHAPER_FAILED;
+  }
+  return JOBSHAPER_OK;
+}
+
+int JobShaper::finish(int result) {
+  if (s_.input_fd > 0) {
+    close(s_.input_fd);
+    s_.input_fd = 0;
+  }
+  pdd_.reset();
+  if (io_error_) {
+    result = JOBSHAPER_FAILED;
+    LIST("formatter exit code             = %d\n", result);
+  } else if (result == 0) {
+    LIST("formatter exit code             = 0\n");
+  } else {
+    LIST("return code from banner program = %d\n", result);
+    LIST("formatter exit code             = %d\n", result);
+  }
+  return result;
+}
+
+int JobShaper::run(int argc, char** argv) {
+  s_.invocation = argc > 0 ? argv[0] : kProgram;
+  // Standard output carries the job: the PDD library's messages go to standard error,
+  // and a reader that goes away is reported rather than killing the formatter.
+  pdd_library().output_fd = 2;
+  signal(SIGPIPE, SIG_IGN);
+
+  if (int status = parse_options(argc, argv); status != JOBSHAPER_OK) return status;
+  s_.vqd = s_.system_vqd;
+
+  LIST("\n--------------------------- DEBUGGING OUTPUT ------------------------------\n\n");
+  LIST("Program                          : %s\n", s_.invocation.c_str());
+  LIST("Printer Queue name               : %s\n", s_.queue.c_str());
+  LIST("System Virtual Queue Definition  : %s\n\n", s_.system_vqd.c_str());
+
+  if (s_.have_user && s_.have_queue && !s_.queue.empty()) choose_user_vqd();
+
+  if (!s_.have_queue || s_.queue.empty()) {
+    LIST("\n%s: Missing Virtual Queue Definition File.\n", s_.invocation.c_str());
+    usage();
+    return JOBSHAPER_FAILED;
+  }
+  if (int status = load_vqd(); status != JOBSHAPER_OK) return status;
+
+  if (s_.data_stream == "passthrough") {
+    if (s_.banner) return JOBSHAPER_OK;
+    copy_to_stdout(s_.input_fd);
+    return finish(JOBSHAPER_OK);
+  }
+  if (int status = choose_data_stream(); status != JOBSHAPER_OK) return status;
+  if (int status = load_pdd(); status != JOBSHAPER_OK) return status;
+  if (s_.have_options) apply_overrides(s_.options, s_.data_stream, pdd_.get());
+  if (int status = check_banner(); status != JOBSHAPER_OK) return status;
+  if (int status = write_prologue(); status != JOBSHAPER_OK) return status;
+
+  int result = JOBSHAPER_OK;
+  copy_job();
+  if (int status = write_end_of_job(); status != JOBSHAPER_OK) return status;
+  return finish(result);
+}
+
+}  // namespace
+
+int run_jobshaper(int argc, char** argv) {
+  JobShaper shaper;
+  return shaper.run(argc, argv);
+}

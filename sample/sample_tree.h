@@ -1,0 +1,10 @@
+// The sample tree: a generic PCL printer with PJL (and a PostScript data stream),
+// and queues that use it, written below a root directory as the suite finds them
+// there through QUINTARO_ROOT.
+#pragma once
+
+#include <string>
+
+// Writes the sample tree below `root`. Returns false (with a message on standard
+// error) when a file cannot be written.
+bool write_sample_tree(const std::string& root);
