@@ -18,7 +18,9 @@
 #include "common/format.h"
 #include "common/io.h"
 #include "common/paths.h"
+#include "jobshaper/banner.h"
 #include "jobshaper/code_strings.h"
+#include "jobshaper/copy.h"
 #include "jobshaper/encode.h"
 #include "jobshaper/overrides.h"
 #include "jobshaper/sniff.h"
@@ -29,7 +31,6 @@
 namespace {
 
 constexpr const char* kProgram = "jobshaper";
-constexpr size_t kCopyBlock = 8192;
 constexpr const char* kDashes75 =
     "---------------------------------------------------------------------------";
 
@@ -113,20 +114,20 @@ class JobShaper {
   int load_vqd();
   int choose_data_stream();
   int load_pdd();
-  int check_banner();
   int write_prologue();
   int copy_job();
   int write_end_of_job();
   int finish(int result);
   void report_write_codes_failure(const char* field);
-  // Copies `fd` to standard output in blocks; sets io_error_ on failure.
-  void copy_to_stdout(int fd);
+  // Copies `fd` to standard output; reports a failure and remembers it.
+  void copy_input(int fd);
 
   JobSettings s_;
   bool debug_given_ = false;
   bool debug_file_given_ = false;
   PddHandle pdd_;
   std::string pdd_path_;
+  std::string banner_source_;
   bool io_error_ = false;  // the job could not be read or written in full
 };
 
@@ -382,33 +383,6 @@ int JobShaper::load_pdd() {
   return JOBSHAPER_FAILED;
 }
 
-int JobShaper::check_banner() {
-  std::string key = s_.data_stream + "_banner_page";
-  const std::string& banner_page = get_definition(key);
-  if (s_.banner && banner_page != "yes") {
-    if (s_.input_fd > 0) {
-      close(s_.input_fd);
-      s_.input_fd = 0;
-    }
-    LIST("\nWARNING:\n\n");
-    LIST("There is a conflict between the \"%s\" tag and the command line.\n", "banner_page");
-    LIST("The Command line specifies -b flag and");
-    LIST(" %s = %s.\n\n", "banner_page", banner_page.c_str());
-    LIST("To print the banner page the following conditions should be met:\n\n");
-    LIST(" %s=%s \n       and\n", key.c_str(), "yes");
-    LIST(" -b command line option\n\n");
-    LIST(" Therefore, the banner page will NOT PRINTED.\n\n");
-    return JOBSHAPER_FAILED;
-  }
-  LIST("banner_page_tag = %s\n", banner_page.c_str());
-  bool other = !s_.banner || get_definition(s_.data_stream + "_banner_print_default") == "no";
-  LIST("Which Banner to use = %s\n", other ? "banner_other_file" : "banner_file");
-  if (!s_.banner) return JOBSHAPER_OK;
-  std::fprintf(stderr, "\n%s: Banner pages cannot be printed by this version.\n\n",
-               s_.invocation.c_str());
-  return JOBSHAPER_FAILED;
-}
-
 void JobShaper::report_write_codes_failure(const char* field) {
   std::fprintf(stderr, "%s: write_codes failed\n", s_.invocation.c_str());
   LIST("The write_codes function failed for %s.\n", field);
@@ -467,27 +441,12 @@ int JobShaper::write_prologue() {
   return JOBSHAPER_OK;
 }
 
-void JobShaper::copy_to_stdout(int fd) {
-  static char buffer[kCopyBlock];
-  for (;;) {
-    ssize_t n = read_retry(fd, buffer, sizeof buffer);
-    if (n == 0) return;
-    if (n < 0) {
-      int error = errno;
-      std::fprintf(stderr, "\n%s: Error reading the print job: %s\n\n", s_.invocation.c_str(),
-                   std::strerror(error));
-      LIST("Error reading the print job: %s\n", std::strerror(error));
-      io_error_ = true;
-      return;
-    }
-    if (!write_all(1, buffer, static_cast<size_t>(n))) {
-      int error = errno;
-      std::fprintf(stderr, "\n%s: Error writing to standard output: %s\n\n",
-                   s_.invocation.c_str(), std::strerror(error));
-      LIST("Error writing to standard output: %s\n", std::strerror(error));
-      io_error_ = true;
-      return;
-    }
+void JobShaper::copy_input(int fd) {
+  int error = 0;
+  CopyResult result = copy_to_stdout(fd, &error);
+  if (result != CopyResult::DONE) {
+    report_copy_failure(result, error, s_.invocation, "the print job");
+    io_error_ = true;
   }
 }
 
@@ -497,15 +456,12 @@ int JobShaper::copy_job() {
   // Bytes that sniffing took from an input that cannot seek go out first.
   if (s_.sniff_position == -1 && !s_.sniffed.empty()) {
     if (!write_all(1, s_.sniffed)) {
-      int error = errno;
-      std::fprintf(stderr, "\n%s: Error writing to standard output: %s\n\n",
-                   s_.invocation.c_str(), std::strerror(error));
-      LIST("Error writing to standard output: %s\n", std::strerror(error));
+      report_copy_failure(CopyResult::WRITE_FAILED, errno, s_.invocation, "the print job");
       io_error_ = true;
       return JOBSHAPER_OK;
     }
   }
-  copy_to_stdout(s_.input_fd);
+  copy_input(s_.input_fd);
   return JOBSHAPER_OK;
 }
 
@@ -569,17 +525,24 @@ int JobShaper::run(int argc, char** argv) {
 
   if (s_.data_stream == "passthrough") {
     if (s_.banner) return JOBSHAPER_OK;
-    copy_to_stdout(s_.input_fd);
+    copy_input(s_.input_fd);
     return finish(JOBSHAPER_OK);
   }
   if (int status = choose_data_stream(); status != JOBSHAPER_OK) return status;
   if (int status = load_pdd(); status != JOBSHAPER_OK) return status;
   if (s_.have_options) apply_overrides(s_.options, s_.data_stream, pdd_.get());
-  if (int status = check_banner(); status != JOBSHAPER_OK) return status;
+  if (int status = check_banner(s_, &banner_source_); status != JOBSHAPER_OK) return status;
   if (int status = write_prologue(); status != JOBSHAPER_OK) return status;
 
   int result = JOBSHAPER_OK;
-  copy_job();
+  if (s_.banner) {
+    LIST("BANNER is requested using the -b option.\n");
+    result = print_banner(s_, banner_source_);
+    if (result == BANNER_FAILED) return JOBSHAPER_FAILED;
+    LIST("\tThe banner file has been successfully printed.\n");
+  } else {
+    copy_job();
+  }
   if (int status = write_end_of_job(); status != JOBSHAPER_OK) return status;
   return finish(result);
 }

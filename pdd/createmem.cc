@@ -203,9 +203,10 @@ StringNode* create_string_node(const char* title, const char* description, const
        copy_into(&node->description, description) && copy_into(&node->help, help) &&
        copy_into(&node->next_ptr, next_ptr);
   if (ok) {
-    // A default of one blank stands for "empty".
+    // A default of one blank stands for "empty". The buffers still have room for
+    // max_length characters, so that any value the node accepts later fits.
     bool empty = default_string && std::strcmp(default_string, " ") == 0;
-    size_t length = empty ? 0 : static_cast<size_t>(max_length);
+    size_t length = static_cast<size_t>(max_length);
     const char* initial = empty ? nullptr : default_string;
     node->value = create_text_buffer(length, initial);
     node->saved_value = create_text_buffer(length, initial);

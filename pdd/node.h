@@ -67,7 +67,7 @@ struct StringNode {
   char* tag;
   char* help;
   char* next_ptr;
-  char* value;        // buffer of max_length+1 characters (1 when the default is " ")
+  char* value;        // buffer of max_length+1 characters (empty when the default is " ")
   char* saved_value;  // same size as value
   char* default_string;
   int32_t valid_type;

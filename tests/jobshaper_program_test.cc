@@ -6,56 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "pdd/pdd_writer.h"
-#include "sample/sample_tree.h"
-#include "tests/test_support.h"
+#include "tests/jobshaper_fixture.h"
 
 namespace {
 
 using namespace pddfile;
-
-const std::string kProgram = JOBSHAPER_PATH;
-const std::string kUsage =
-    "\nUSAGE:\n"
-    "    jobshaper -q name [-f file] [-b] [-h host] [-p options] [-u user]\n"
-    "                             [-s name] [ -d number -t file ]\n"
-    "\nTry 'jobshaper -H' for more information\n\n";
-const std::string kQueues = "var/spool/printer/unix_prt_drivers/vir_queues/";
-const std::string kPddDir = "usr/quintaro/etc/printers/bin/";
-
-// The sample queue's prologue and end of job around a job, for title, user and host.
-std::string sample_pcl_output(const std::string& title, const std::string& user,
-                              const std::string& host, const std::string& job) {
-  return "\x1b%-12345X@PJL\n"
-         "@PJL SET JOBNAME = " + title + "\n"
-         "@PJL SET USERNAME = " + user + "\n"
-         "@PJL LJOBINFO USERID = " + user + " HOSTID = " + host + "\n"
-         "@PJL SET ORIENTATION = PORTRAIT\n"
-         "@PJL SET COPIES = 1\n"
-         "@PJL SET PAPER = A4\n"
-         "@PJL SET RESOLUTION = 600\n"
-         "@PJL SET PITCH = 10\n"
-         "@PJL ENTER LANGUAGE = PCL\n\x1b" "E" +
-         job + "\x1b" "E\x1b%-12345X@PJL EOJ\n\x1b%-12345X";
-}
-
-class JobshaperTest : public ::testing::Test {
- protected:
-  void SetUp() override { ASSERT_TRUE(write_sample_tree(tree.root())); }
-
-  RunResult run(const std::vector<std::string>& args, RunOptions options = {}) {
-    options.env.push_back("QUINTARO_ROOT=" + tree.root());
-    return run_program(kProgram, args, options);
-  }
-  std::string write_queue(const std::string& name, const std::string& vqd) {
-    return tree.write(kQueues + name + "/." + name, vqd);
-  }
-  std::string system_vqd(const std::string& name) {
-    return tree.path(kQueues + name + "/." + name);
-  }
-
-  TempTree tree;
-};
 
 TEST_F(JobshaperTest, FormatsTheSampleJobWithPrologueAndEndOfJob) {
   RunResult r = run({"-q", "sample_pcl", "-s", "Report", "-u", "alice", "-h", "ws1"},
@@ -88,7 +43,8 @@ TEST_F(JobshaperTest, JobDataCannotInjectPrinterCommands) {
                      "u${27}", "-h", "h\x7f"},
                     {.input = "x"});
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, sample_pcl_output("\"a ${10}@PJL RESET $${1+1}\xe9\"", "\"u${27}\"",
+  // The queue's locale converts the title from Latin-1 to code page 850 first.
+  EXPECT_EQ(r.out, sample_pcl_output("\"a ${10}@PJL RESET $${1+1}\x82\"", "\"u${27}\"",
                                      "\"h \"", "x"));
 }
 
@@ -279,6 +235,11 @@ TEST_F(JobshaperTest, ListingDescribesTheRun) {
             "\n---------------------------------------------------------------------------\n\n"
             "Opened vqd " + vqd + " successfully\n"
             "Getting printer info ... Done.\n"
+            "\nEncodeit ( , is_banner=no )\n"
+            "Encodeit ( Converting from iso88591 to IBM850 )\n"
+            "Encodeit ( OLD LINE =  )\n"
+            "Encodeit ( NEW LINE = __  __ )\n"
+            "Encodeit ( SUCCESS )\n\n"
             "Data Stream name from option list = pcl\n"
             "Full path for PDD binary file = " + pdd_path + "\n"
             "Successfully read the PDD compiled database = " + pdd_path + "\n\n"
