@@ -198,3 +198,26 @@ TEST_F(BannerTest, RefusedBanners) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(BannerTest, TitlesAreConvertedForTheQueuesLocale) {
+  // "Nihon" in EUC-JP becomes UTF-8 in the job-name command, and Shift-JIS for a
+  // banner program.
+  const std::string euc = "\xc6\xfc\xcb\xdc", utf8 = "\xe6\x97\xa5\xe6\x9c\xac",
+                    sjis = "\x93\xfa\x96\x7b";
+  std::string vqd = read_file(system_vqd("sample_pcl"));
+  vqd.replace(vqd.find("locale=en_US"), 12, "locale=ja_JP.eucJP");
+  write_queue("ja", vqd);
+  RunResult job = run({"-q", "ja", "-s", euc}, {.input = "x"});
+  EXPECT_EQ(job.out, sample_pcl_output("\"" + utf8 + "\"", "\"unknown\"", "\"unknown\"", "x"));
+
+  std::string args = tree.path("args");
+  tree.write(kBanners + "prog", "#!/bin/sh\nprintf '%s' \"$1\" > " + args + "\n", 0755);
+  banner_queue("locale=ja_JP.eucJP\npcl_banner_file=prog\npcl_execute_banner=yes\n");
+  RunResult banner = run({"-q", "bq", "-b", "-s", euc});
+  EXPECT_EQ(banner.status, 0) << banner.err;
+  EXPECT_EQ(read_file(args), sjis);
+}
+
+}  // namespace
