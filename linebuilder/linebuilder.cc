@@ -1,0 +1,286 @@
+// The transport command builder's run: command line, debug listing, the queue's
+// VQD, the device's VDD and the command line on standard output.
+#include "linebuilder/linebuilder.h"
+
+#include <getopt.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+#include "common/debug_trace.h"
+#include "common/format.h"
+#include "common/io.h"
+#include "common/paths.h"
+#include "linebuilder/command_builders.h"
+#include "pdd/definitions.h"
+
+namespace {
+
+constexpr const char* kProgram = "linebuilder";
+constexpr const char* kDevicesDir = "corvane/unix_prt_drivers";
+
+// Longest texts kept from the command line; longer ones are cut.
+constexpr size_t kNameLimit = 254;  // queue, device, host and user names
+constexpr size_t kJobLimit = 1023;  // job information
+// Longest definition file path, not counting the QUINTARO_ROOT in front.
+constexpr size_t kPathLimit = 255;
+
+// Writes one line of the debug listing (debug bit 2).
+#define LIST(...) debug_trace().print(DEBUG_LISTING, __VA_ARGS__)
+
+// Standard error is unbuffered: each message goes out whole, at once.
+void to_stderr(const std::string& text) { write_all(2, text); }
+
+std::string usage_lines() {
+  return strprintf("    %s -v name [-j job] [-u user] [-h host] [-d number -t file]\n", kProgram) +
+         strprintf("    %s -q name [-j job] [-u user] [-h host] [-d number -t file]\n", kProgram) +
+         strprintf("    %s -H\n", kProgram);
+}
+
+void usage() {
+  to_stderr("\nUSAGE:\n" + usage_lines() +
+            strprintf("\nTry '%s -H' for more information\n\n", kProgram));
+}
+
+void help() {
+  std::string text = strprintf("\n%s\n\n", kProgram);
+  text += "This program generates the command line arguments for transport agents\n";
+  text += "such as netfeeder, parfeeder, usbfeeder, and serfeeder\n";
+  text += "based on the virtual device configuration file.\n";
+  text += "\nUSAGE:\n" + usage_lines();
+  struct Entry {
+    const char* heading;
+    const char* line;
+  };
+  const Entry entries[] = {
+      {"-d number", "Specify the debug number. Valid options are 2 or 4."},
+      {"-j job", "Specify the name of the print job."},
+      {"-h host", "Specify the hostname of the printing host."},
+      {"-H", "Display this help and exit."},
+      {"-q name", "Specify the name of the printer queue."},
+      {"-t file", "Specify the debug filename."},
+      {"-u user", "Specify the current username."},
+      {"-v name", "Specify the name of the virtual device."},
+  };
+  text += "\nOPTIONS:\n";
+  for (const Entry& entry : entries) {
+    text += strprintf("\n    %s\n       %s\n", entry.heading, entry.line);
+  }
+  text += "\nEXAMPLES:\n\n";
+  text += strprintf("    $ %s -q test_pcl -u user1 -h localhost\n", kProgram);
+  text += "       For a queue printing to the network host laser1, produces:\n";
+  text += strprintf("       %s -u user1@localhost -r -l /tmp/logfile -a root laser1\n\n",
+                    agent_path("netfeeder").c_str());
+  text += strprintf("    $ %s -v test_device\n", kProgram);
+  text += "       For a device on /dev/lp0, produces:\n";
+  text += "       parfeeder -d /dev/lp0\n\n";
+  to_stderr(text);
+}
+
+// Opens a definition file for reading. A directory is not a definition file: it
+// would open, read as nothing, and be reported as a file without its fields.
+FILE* open_definition_file(const std::string& path) {
+  FILE* file = std::fopen(path.c_str(), "r");
+  if (!file) return nullptr;
+  struct stat st;
+  if (fstat(fileno(file), &st) != 0 || S_ISDIR(st.st_mode)) {
+    std::fclose(file);
+    return nullptr;
+  }
+  return file;
+}
+
+std::string device_path(const std::string& device) {
+  return strprintf("%s/%s/%s/%s", paths::rooted(paths::kSpoolDir).c_str(), kDevicesDir,
+                   "/vir_devices", device.c_str());
+}
+
+class LineBuilder {
+ public:
+  ~LineBuilder();
+  int run(int argc, char** argv);
+
+ private:
+  int parse_options(int argc, char** argv);
+  void list_header() const;
+  int read_queue();
+  int read_device();
+  int transport_failed() const;
+  bool too_long(const std::string& path) const {
+    return path.size() > kPathLimit + paths::root().size();
+  }
+
+  JobDetails job_;
+  bool have_queue_ = false;
+  bool have_device_ = false;
+  bool have_host_ = false;
+  bool have_user_ = false;
+  std::string device_;  // -v, or the VQD's device_name
+  bool debug_given_ = false;
+  std::string vqd_path_;
+  std::string vdd_path_;
+};
+
+LineBuilder::~LineBuilder() {
+  if (debug_trace().file) {
+    std::fclose(debug_trace().file);
+    debug_trace().file = nullptr;
+  }
+}
+
+int LineBuilder::parse_options(int argc, char** argv) {
+  DebugTrace& trace = debug_trace();
+  if (argc < 2) {
+    usage();
+    return LINEBUILDER_FAILED;
+  }
+  optind = 1;
+  int c;
+  while ((c = getopt(argc, argv, "Hq:h:u:v:d:t:j:")) != -1) {
+    switch (c) {
+      case 'q':
+        job_.queue = std::string(optarg).substr(0, kNameLimit);
+        have_queue_ = true;
+        vqd_path_ = strprintf("%s/%s%s/%s/.%s", paths::rooted(paths::kSpoolDir).c_str(),
+                              kDevicesDir, "/vir_queues", job_.queue.c_str(), job_.queue.c_str());
+        break;
+      case 'v':
+        device_ = std::string(optarg).substr(0, kNameLimit);
+        have_device_ = true;
+        vdd_path_ = device_path(device_);
+        break;
+      case 'h':
+        job_.host = std::string(optarg).substr(0, kNameLimit);
+        have_host_ = true;
+        break;
+      case 'u':
+        job_.user = std::string(optarg).substr(0, kNameLimit);
+        have_user_ = true;
+        break;
+      case 'j':
+        job_.job = std::string(optarg).substr(0, kJobLimit);
+        break;
+      case 'd':
+        trace.level = std::atoi(optarg);
+        debug_given_ = true;
+        break;
+      case 't': {
+        FILE* file = std::fopen(optarg, "w+");
+        if (!file) {
+          to_stderr(
+              strprintf("\n%s: Can't Open debug file '%s' for writing.\n\n", kProgram, optarg));
+          return LINEBUILDER_FAILED;
+        }
+        if (trace.file) std::fclose(trace.file);
+        trace.file = file;
+        break;
+      }
+      case 'H':
+        help();
+        return LINEBUILDER_FAILED;
+      default:
+        usage();
+        return LINEBUILDER_FAILED;
+    }
+  }
+  if (trace.level != 0 && !trace.file) {
+    usage();
+    to_stderr("Missing [-t] option, specify a debug filename.\n\n");
+    return LINEBUILDER_FAILED;
+  }
+  if (trace.file && !debug_given_) trace.level = DEBUG_LISTING;
+  if (have_queue_ && have_device_) {
+    usage();
+    to_stderr("Options [ -q|-v ] are mutually exclusive, use one option only.\n\n");
+    return LINEBUILDER_FAILED;
+  }
+  return LINEBUILDER_OK;
+}
+
+void LineBuilder::list_header() const {
+  LIST("\n-------------------- DEBUGGING OUTPUT ------------------------\n");
+  LIST("Program        : %s\n", kProgram);
+  if (have_queue_) LIST("Queue name     : %s\n", vqd_path_.c_str());
+  if (have_device_) LIST("Virtual Device : %s\n", vdd_path_.c_str());
+  if (have_host_) LIST("Hostname       : %s\n", job_.host.c_str());
+  if (have_user_) LIST("Username       : %s\n", job_.user.c_str());
+  LIST("\n--------------------------------------------------------------\n\n");
+}
+
+int LineBuilder::transport_failed() const {
+  LIST("ERROR !!. Got a NULL for cmd_line\n");
+  to_stderr(strprintf("\n%s: transport failed. Program aborted.\n\n", kProgram));
+  return LINEBUILDER_FAILED;
+}
+
+int LineBuilder::read_queue() {
+  // Without -q the path is empty and the queue is reported missing.
+  if (too_long(vqd_path_)) return transport_failed();
+  FILE* file = open_definition_file(vqd_path_);
+  if (!file) {
+    usage();
+    to_stderr(strprintf("\nERROR: Queue Name [ %s ] does not exist.\n\n", job_.queue.c_str()));
+    LIST("\n\n");
+    LIST("Can't Open %s\n\n", vqd_path_.c_str());
+    return LINEBUILDER_FAILED;
+  }
+  load_definitions(file);
+  device_ = get_definition("device_name");
+  vdd_path_ = device_path(device_);
+  clear_definitions();
+  LIST("Virtual Queue Def \t= %s\n", vqd_path_.c_str());
+  LIST("Successfully opened the virtual queue def file.\n");
+  LIST("vdd_filename \t= %s\n", vdd_path_.c_str());
+  return LINEBUILDER_OK;
+}
+
+int LineBuilder::read_device() {
+  if (too_long(vdd_path_)) return transport_failed();
+  FILE* file = open_definition_file(vdd_path_);
+  if (!file) {
+    usage();
+    to_stderr(strprintf("\nERROR: Device Name [ %s ] does not exist.\n\n", device_.c_str()));
+    LIST("\n\n");
+    LIST("Can't Open %s\n\n", vdd_path_.c_str());
+    return LINEBUILDER_FAILED;
+  }
+  LIST("Successfully opened the virtual device def file.\n");
+  load_definitions(file);
+  LIST("Successfully read the virtual device def file.\n");
+  return LINEBUILDER_OK;
+}
+
+int LineBuilder::run(int argc, char** argv) {
+  if (int status = parse_options(argc, argv); status != LINEBUILDER_OK) return status;
+  list_header();
+
+  if (!have_device_) {
+    if (int status = read_queue(); status != LINEBUILDER_OK) return status;
+  }
+  if (int status = read_device(); status != LINEBUILDER_OK) return status;
+
+  const std::string transport_type = get_definition("transport_type");
+  if (transport_type.empty()) {
+    to_stderr(strprintf("\n\n%s:  ERROR\n", kProgram) +
+              strprintf("\nCould not find '%s' in '%s'\n", "transport_type", vdd_path_.c_str()) +
+              strprintf("\tMissing '%s' field in %s\n\n", "transport_type", vdd_path_.c_str()));
+    return LINEBUILDER_FAILED;
+  }
+  LIST("transport_type \t= %s\n", transport_type.c_str());
+
+  std::optional<std::string> command = build_command(transport_type, job_);
+  if (!command) return transport_failed();
+  if (!write_all(1, *command + "\n")) return LINEBUILDER_FAILED;
+  LIST("command_line\t= %s\n", command->c_str());
+  return LINEBUILDER_OK;
+}
+
+}  // namespace
+
+int run_linebuilder(int argc, char** argv) {
+  LineBuilder builder;
+  return builder.run(argc, argv);
+}

@@ -1,0 +1,247 @@
+// The queue option listing's run: command line, the queue's VQD, the PDD, and
+// the listing.
+#include "settingsview/settingsview.h"
+
+#include <getopt.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "common/format.h"
+#include "common/io.h"
+#include "common/paths.h"
+#include "pdd/definitions.h"
+#include "pdd/read_nodes.h"
+#include "settingsview/option_listing.h"
+
+namespace {
+
+constexpr const char* kProgram = "settingsview";
+
+// Standard error is unbuffered: each message goes out whole, at once.
+void to_stderr(const std::string& text) { write_all(2, text); }
+
+std::string usage_lines() {
+  return strprintf("    %s -q name [-b] [-c] [-j] [-l] [-w number]\n", kProgram) +
+         strprintf("    %s -f name [-b] [-c] [-j] [-l] [-w number]\n", kProgram) +
+         strprintf("    %s -h\n", kProgram);
+}
+
+void usage() {
+  to_stderr("\nUSAGE:\n" + usage_lines() +
+            strprintf("\nTry '%s -h' for more information\n\n", kProgram));
+}
+
+void help() {
+  std::string text = strprintf("\n%s", kProgram);
+  text += "\n    Lists the printer queue settings defined in the printer definition";
+  text += "\n    database (PDD) files. You can specify whether to display only banner";
+  text += "\n    page related settings, only job related settings, or both.";
+  text += "\n    Only job related settings are displayed by default.";
+  text += "\n    Results can be displayed in the default horizontal format or in";
+  text += "\n    long format.\n";
+  text += "\nUSAGE:\n" + usage_lines();
+  struct Entry {
+    const char* heading;
+    const char* lines;
+  };
+  const Entry entries[] = {
+      {"-b", "Display only banner related options.\n"},
+      {"-c", "Display in colon separated format.\n"},
+      {"-f name", "Specify the PDD filename.\n"},
+      {"-h", "Display this help and exit.\n"},
+      {"-j", "Display only job related options.\n"},
+      {"-l", "Display in long format.\n"},
+      {"-q name", "Specify the name of the printer queue.\n"},
+      {"-w number",
+       "Specify the number of columns to be shown.  Specifying 100 shows\n"
+       "100 columns of text. The default width value is 79.\n"},
+  };
+  text += "\nOPTIONS:\n";
+  for (const Entry& entry : entries) {
+    text += strprintf("\n    %s\n", entry.heading);
+    for (const char* p = entry.lines; *p;) {
+      const char* end = p;
+      while (*end != '\n') ++end;
+      text += "       ";
+      text.append(p, static_cast<size_t>(end - p) + 1);
+      p = end + 1;
+    }
+  }
+  text += "\nEXAMPLES:\n\n";
+  text += strprintf("    $ %s -q test_q\n", kProgram);
+  text += "       Displays the job related options of the printer queue test_q.\n\n";
+  text += strprintf("    $ %s -q test_q -b\n", kProgram);
+  text += "       Displays the banner related options of the printer queue test_q.\n\n";
+  text += strprintf("    $ %s -q test_q -b -j -l\n", kProgram);
+  text += "       Displays the job and banner related options of the printer queue\n";
+  text += "       test_q in long format.\n\n";
+  to_stderr(text);
+}
+
+// Opens a definition file for reading. A directory is not a definition file: it
+// would open, read as nothing, and be reported as a file without its fields.
+FILE* open_definition_file(const std::string& path) {
+  FILE* file = std::fopen(path.c_str(), "r");
+  if (!file) return nullptr;
+  struct stat st;
+  if (fstat(fileno(file), &st) != 0 || S_ISDIR(st.st_mode)) {
+    std::fclose(file);
+    return nullptr;
+  }
+  return file;
+}
+
+class SettingsView {
+ public:
+  int run(int argc, char** argv);
+
+ private:
+  int parse_options(int argc, char** argv);
+  int read_queue();
+  void not_found(const std::string& path) const;
+
+  std::string queue_;  // -q, -d or -P: the last one given
+  bool have_queue_ = false;
+  std::string pdd_name_;  // -f
+  bool have_pdd_name_ = false;
+  bool show_missing_ = false;  // -x
+  ListingOptions listing_;
+  bool job_ = false;
+  bool banner_ = false;
+
+  std::string pdd_;           // the VQD's pdd value, or the -f name
+  std::string printer_type_;  // from the VQD
+  std::string data_streams_;  // the VQD's ds_list
+  std::string pdd_path_;
+};
+
+int SettingsView::parse_options(int argc, char** argv) {
+  optind = 1;
+  int c;
+  while ((c = getopt(argc, argv, "hcd:q:f:P:w:jblrx")) != -1) {
+    switch (c) {
+      case 'q':
+      case 'd':
+      case 'P':
+        queue_ = optarg;
+        have_queue_ = true;
+        break;
+      case 'f':
+        pdd_name_ = optarg;
+        have_pdd_name_ = true;
+        break;
+      case 'j':
+        job_ = true;
+        break;
+      case 'b':
+        banner_ = true;
+        break;
+      case 'l':
+        listing_.long_format = true;
+        break;
+      case 'c':
+        listing_.colon_format = true;
+        break;
+      case 'w':
+        listing_.width = std::atoi(optarg);
+        break;
+      case 'x':
+        show_missing_ = true;
+        break;
+      case 'h':
+        help();
+        return SETTINGSVIEW_FAILED;
+      default:  // -r and anything unknown
+        usage();
+        return SETTINGSVIEW_FAILED;
+    }
+  }
+  if (have_queue_ && have_pdd_name_) {
+    usage();
+    to_stderr("Options [ -d|-f ] are mutually exclusive, use one option only.\n\n");
+    return SETTINGSVIEW_FAILED;
+  }
+  if (!have_queue_ && !have_pdd_name_) {
+    usage();
+    return SETTINGSVIEW_FAILED;
+  }
+  // Without -j and -b the job options are listed.
+  listing_.job = job_ || !banner_;
+  listing_.banner = banner_;
+  return SETTINGSVIEW_OK;
+}
+
+void SettingsView::not_found(const std::string& path) const {
+  if (show_missing_) to_stderr(strprintf("%s: '%s' File not found\n\n", kProgram, path.c_str()));
+}
+
+int SettingsView::read_queue() {
+  const std::string vqd =
+      strprintf("%s/%s%s/%s/.%s", paths::rooted(paths::kSpoolDir).c_str(),
+                "printer/unix_prt_drivers", "/vir_queues", queue_.c_str(), queue_.c_str());
+  FILE* file = open_definition_file(vqd);
+  if (!file) {
+    usage();
+    to_stderr(strprintf("ERROR: Queue Name [ %s ] does not exist.\n\n", queue_.c_str()));
+    not_found(vqd);
+    return SETTINGSVIEW_FAILED;
+  }
+  load_definitions(file);
+  pdd_ = get_definition("pdd");
+  printer_type_ = get_definition("printer_type");
+  data_streams_ = get_definition("ds_list");
+  clear_definitions();
+  if (pdd_.empty()) {
+    to_stderr(strprintf("\n\n%s:  ERROR\n", kProgram) +
+              strprintf("\tMissing '%s' field in %s\n\n", "pdd", vqd.c_str()));
+    return SETTINGSVIEW_FAILED;
+  }
+  pdd_path_ = strprintf("%s%s/%s", paths::rooted(paths::kInstallPrefix).c_str(),
+                        "/etc/printers/bin", pdd_.c_str());
+  listing_.data_streams = &data_streams_;
+  return SETTINGSVIEW_OK;
+}
+
+int SettingsView::run(int argc, char** argv) {
+  if (int status = parse_options(argc, argv); status != SETTINGSVIEW_OK) return status;
+
+  if (have_queue_) {
+    if (int status = read_queue(); status != SETTINGSVIEW_OK) return status;
+  } else {
+    pdd_ = pdd_name_;
+    pdd_path_ = strprintf("%s%s/%s%s", paths::rooted(paths::kInstallPrefix).c_str(),
+                          "/etc/printers/bin", pdd_name_.c_str(), ".b");
+  }
+
+  struct stat st;
+  if (lstat(pdd_path_.c_str(), &st) != 0) {
+    usage();
+    to_stderr(strprintf("ERROR: PDD File [ %s ] does not exist.\n\n", pdd_.c_str()));
+    not_found(pdd_path_);
+    return SETTINGSVIEW_FAILED;
+  }
+
+  PddHandle pdd(read_pdd(pdd_path_.c_str()));
+  if (!is_valid_top_menu(pdd.get())) {
+    to_stderr(strprintf("\n\n%s:  ERROR\n", kProgram) + "\nPossible reasons:\n" +
+              strprintf("\t- File not found: %s.\n", pdd_path_.c_str()) +
+              "\t- The above file name is misspelled in the virtual queue file.\n"
+              "\t- The above file may be corrupt.\n");
+    return SETTINGSVIEW_FAILED;
+  }
+
+  std::string out;
+  if (have_queue_) out += strprintf("\nPrinter Model : %s \n\n", printer_type_.c_str());
+  list_options(*static_cast<const MenuNode*>(pdd->node), listing_, out);
+  return write_all(1, out) ? SETTINGSVIEW_OK : SETTINGSVIEW_FAILED;
+}
+
+}  // namespace
+
+int run_settingsview(int argc, char** argv) {
+  SettingsView view;
+  return view.run(argc, argv);
+}
