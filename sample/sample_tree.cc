@@ -123,10 +123,25 @@ std::string queue_vqd(const std::string& ds_list) {
   return text;
 }
 
+// The sample device: a network printer on a loopback address, where the demo
+// starts its test printer.
+std::string device_vdd() {
+  std::string text = "transport_type=network\n";
+  text += "network_host=" SAMPLE_PRINTER_ADDRESS "\n";
+  text += "logfile=none\n";
+  text += "administrator=none\n";
+  text += "ir_user=none\n";
+  text += "pr_user=none\n";
+  text += "ir_admin=none\n";
+  return text;
+}
+
 }  // namespace
 
 bool write_sample_tree(const std::string& root) {
   const std::string queues = root + "/var/spool/printer/unix_prt_drivers/vir_queues/";
+  // The transport command builder reads its own copy of the queues and the devices.
+  const std::string transport = root + "/var/spool/corvane/unix_prt_drivers/";
   const std::string pdd_dir = root + "/usr/quintaro/etc/printers/bin/";
   struct Queue {
     const char* name;
@@ -135,7 +150,10 @@ bool write_sample_tree(const std::string& root) {
   for (const Queue& queue : {Queue{"sample_pcl", "pcl"}, Queue{"sample_ps", "ps"},
                              Queue{"sample_auto", "automatic"}}) {
     std::string name = queue.name;
-    if (!write_file(queues + name + "/." + name, queue_vqd(queue.ds_list))) return false;
+    std::string vqd = queue_vqd(queue.ds_list);
+    if (!write_file(queues + name + "/." + name, vqd)) return false;
+    if (!write_file(transport + "vir_queues/" + name + "/." + name, vqd)) return false;
   }
+  if (!write_file(transport + "vir_devices/sample_dev", device_vdd())) return false;
   return write_file(pdd_dir + "generic_pcl.b", sample_pdd());
 }

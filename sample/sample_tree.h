@@ -5,6 +5,9 @@
 
 #include <string>
 
+// The loopback address of the sample device's printer.
+#define SAMPLE_PRINTER_ADDRESS "127.0.0.9"
+
 // Writes the sample tree below `root`. Returns false (with a message on standard
 // error) when a file cannot be written.
 bool write_sample_tree(const std::string& root);
