@@ -124,11 +124,11 @@ std::string queue_vqd(const std::string& ds_list) {
 }
 
 // The sample device: a network printer on a loopback address, where the demo
-// starts its test printer.
-std::string device_vdd() {
+// starts its test printer, logging below `root`.
+std::string device_vdd(const std::string& root) {
   std::string text = "transport_type=network\n";
   text += "network_host=" SAMPLE_PRINTER_ADDRESS "\n";
-  text += "logfile=none\n";
+  text += "logfile=" + root + "/var/spool/printer/sample_dev.log\n";
   text += "administrator=none\n";
   text += "ir_user=none\n";
   text += "pr_user=none\n";
@@ -154,6 +154,6 @@ bool write_sample_tree(const std::string& root) {
     if (!write_file(queues + name + "/." + name, vqd)) return false;
     if (!write_file(transport + "vir_queues/" + name + "/." + name, vqd)) return false;
   }
-  if (!write_file(transport + "vir_devices/sample_dev", device_vdd())) return false;
+  if (!write_file(transport + "vir_devices/sample_dev", device_vdd(root))) return false;
   return write_file(pdd_dir + "generic_pcl.b", sample_pdd());
 }

@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Builds the suite and runs its main job on the sample tree: a small text job is
-# formatted by jobshaper for the sample PCL queue, and the bytes produced are shown.
+# formatted by jobshaper for the sample PCL queue (the bytes produced are shown), then
+# delivered by netfeeder, with the command line that linebuilder builds for the
+# queue's device, to a local test printer on a loopback address.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/deps.sh
 
 cmake -S . -B build -G Ninja >/dev/null
-ninja -C build jobshaper make_sample_tree
+ninja -C build jobshaper make_sample_tree linebuilder netfeeder test_printer
 
 root="${DEMO_ROOT:-$PWD/demo-root}"
 rm -rf "$root"
@@ -26,3 +28,32 @@ build/jobshaper/jobshaper -q sample_pcl -f "$root/job.txt" -s 'Demo job' -u demo
   >"$root/job.out"
 echo "jobshaper exited with status $?; it wrote $(wc -c <"$root/job.out") bytes:"
 od -c "$root/job.out"
+
+echo
+echo "== linebuilder -q sample_pcl -u demo -h localhost -j 'Demo job'"
+# The agent goes where the command line names it: the tool directory of the tree.
+mkdir -p "$root/usr/corvtools/bin"
+cp build/netfeeder/netfeeder "$root/usr/corvtools/bin/netfeeder"
+command=$(build/linebuilder/linebuilder -q sample_pcl -u demo -h localhost -j 'Demo job')
+echo "$command"
+
+printer=127.0.0.9
+echo
+echo "== The job from jobshaper through that command to a test printer on $printer"
+build/sample/test_printer -o "$root/printer.out" "$printer"
+# The interface script of a queue runs the line through a shell, as here; linebuilder
+# quotes whatever came from the job's submitter.
+if build/jobshaper/jobshaper -q sample_pcl -f "$root/job.txt" -s 'Demo job' -u demo -h localhost |
+  sh -c "$command"; then
+  status=0
+else
+  status=$?
+fi
+echo "netfeeder exited with status $status; the printer received $(wc -c <"$root/printer.out") bytes:"
+od -c "$root/printer.out"
+if cmp -s "$root/job.out" "$root/printer.out"; then
+  echo "The printer received exactly what jobshaper produced."
+else
+  echo "The printer's bytes differ from jobshaper's output." >&2
+  exit 1
+fi

@@ -1,0 +1,89 @@
+// IR and response notifications: composing the message texts, the log file, the
+// response collection, and delivery to a user or administrator by terminal, console
+// or mail.
+//
+// An IR notification is delivered at once; printer responses are collected during the
+// job and delivered once at its end. Everything dispatched is also recorded in the
+// log file. No delivery failure stops the agent: a missing terminal falls back to
+// mail, a missing mail program is logged, a console that cannot be opened is skipped.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "netfeeder/identity.h"
+#include "netfeeder/options.h"
+#include "netfeeder/trace.h"
+#include "netfeeder/unique_fd.h"
+
+enum MessageKind { IR_MESSAGE, RESPONSE_MESSAGE };
+
+// An ordered list of owned text lines. A line carries its own line ends, so one entry
+// may hold several text lines or none; lists are delivered entry by entry as stored.
+class LineList {
+ public:
+  static constexpr size_t kGrowth = 500;  // capacity of a new list, and each growth
+
+  void add(std::string_view line);
+  size_t count() const { return lines_.size(); }
+  const std::string& operator[](size_t i) const { return lines_[i]; }
+  auto begin() const { return lines_.begin(); }
+  auto end() const { return lines_.end(); }
+  // All entries one after the other.
+  std::string text() const;
+
+ private:
+  std::vector<std::string> lines_;
+};
+
+// The ctime text of the current time without its newline.
+std::string time_text();
+
+class Notifier {
+ public:
+  Notifier(const Settings& settings, Trace& trace, const Identity& identity)
+      : settings_(settings), trace_(trace), identity_(identity) {}
+
+  // Gives the time text for headers and log records; tests fix it.
+  std::function<std::string()> clock = time_text;
+
+  // "Message from queue: %s [ %s ] ...\n" with a printer name, else
+  // "Message from printer [ %s ] ...\n".
+  std::string header_line() const;
+  // The IR notification for a condition name (ends with the name and a newline).
+  LineList condition_notification(std::string_view name) const;
+  LineList lost_connection_notification() const;
+  LineList unresolved_notification() const;
+  LineList unreachable_notification() const;
+
+  // At start-up: opens the log (when -l was given) and creates the response
+  // collection (when a response bit is set in the mail or write flags).
+  void open_log_and_collection();
+  void dispatch_message(MessageKind kind, const LineList& lines);
+  // Closes the log and delivers the collected responses; later calls do nothing.
+  void finish_responses();
+  bool log_open() const { return log_.valid(); }
+
+  // Delivery paths. An empty recipient means the system console.
+  void deliver_write(const std::string& recipient, const LineList& lines);
+  void deliver_mail(const std::string& recipient, const LineList& lines);
+  // Writes to the user's terminal; false when there is none or it cannot be opened.
+  bool write_user_tty(const std::string& user, const LineList& lines);
+  // "/dev/" and the user's terminal line from the login records, or "" for none.
+  std::string find_user_tty(const std::string& user);
+  void write_console(const LineList& lines);
+
+ private:
+  LineList ir_notification(std::initializer_list<std::string_view> condition) const;
+  void write_log(std::string_view text);
+  void deliver(int bit_user, int bit_admin, const LineList& lines);
+
+  const Settings& settings_;
+  Trace& trace_;
+  const Identity& identity_;
+  UniqueFd log_;
+  std::optional<LineList> collection_;
+};
