@@ -16,6 +16,7 @@
 
 #include "common/debug_trace.h"
 #include "common/format.h"
+#include "common/help_text.h"
 #include "common/io.h"
 #include "common/paths.h"
 #include "jobshaper/banner.h"
@@ -37,12 +38,14 @@ constexpr const char* kDashes75 =
 // Writes one line of the debug listing (debug bit 2).
 #define LIST(...) debug_trace().print(DEBUG_LISTING, __VA_ARGS__)
 
+std::string usage_lines() {
+  return strprintf("    %s -q name [-f file] [-b] [-h host] [-p options] [-u user]\n", kProgram) +
+         "                             [-s name] [ -d number -t file ]\n";
+}
+
 void usage() {
-  std::fprintf(stderr, "\nUSAGE:\n");
-  std::fprintf(stderr, "    %s -q name [-f file] [-b] [-h host] [-p options] [-u user]\n",
-               kProgram);
-  std::fprintf(stderr, "                             [-s name] [ -d number -t file ]\n");
-  std::fprintf(stderr, "\nTry '%s -H' for more information\n\n", kProgram);
+  write_all(2, "\nUSAGE:\n" + usage_lines() +
+                   strprintf("\nTry '%s -H' for more information\n\n", kProgram));
 }
 
 void help() {
@@ -55,16 +58,8 @@ void help() {
   text += "the print job to the printer.\n\n";
   text += "This program reads from either a file or standard input and\n";
   text += "writes to standard output.\n";
-  std::fputs(text.c_str(), stderr);
-  std::fprintf(stderr, "\nUSAGE:\n");
-  std::fprintf(stderr, "    %s -q name [-f file] [-b] [-h host] [-p options] [-u user]\n",
-               kProgram);
-  std::fprintf(stderr, "                             [-s name] [ -d number -t file ]\n");
-  struct Entry {
-    const char* heading;
-    const char* lines;
-  };
-  const Entry entries[] = {
+  text += "\nUSAGE:\n" + usage_lines();
+  text += help_options({
       {"-b", "Prints the banner file.\n"},
       {"-d number", "Specify the debug number. Valid options are 2 or 4.\n"},
       {"-f",
@@ -81,17 +76,7 @@ void help() {
       {"-s name", "Specify the job name that will be printed on the banner page.\n"},
       {"-t file", "Specify the debug filename.\n"},
       {"-u user", "Specify the current username.\n"},
-  };
-  text = "\nOPTIONS:\n";
-  for (const Entry& entry : entries) {
-    text += strprintf("\n    %s\n", entry.heading);
-    for (const char* p = entry.lines; *p;) {
-      const char* end = std::strchr(p, '\n');
-      text += "       ";
-      text.append(p, static_cast<size_t>(end - p) + 1);
-      p = end + 1;
-    }
-  }
+  });
   text += "\nEXAMPLES:\n\n";
   text += strprintf("    $ %s -q test_pcl -f /etc/motd\n", kProgram);
   text += "       Formats the file /etc/motd for the printer queue test_pcl.\n\n";
@@ -100,7 +85,7 @@ void help() {
   text += "       Prints the default PostScript banner page for the PostScript\n";
   text += "       queue test_ps, for user admin on host localhost, with the\n";
   text += "       job title My Print Job.\n\n";
-  std::fputs(text.c_str(), stderr);
+  write_all(2, text);
 }
 
 class JobShaper {

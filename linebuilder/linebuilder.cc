@@ -12,6 +12,7 @@
 
 #include "common/debug_trace.h"
 #include "common/format.h"
+#include "common/help_text.h"
 #include "common/io.h"
 #include "common/paths.h"
 #include "linebuilder/command_builders.h"
@@ -51,11 +52,7 @@ void help() {
   text += "such as netfeeder, parfeeder, usbfeeder, and serfeeder\n";
   text += "based on the virtual device configuration file.\n";
   text += "\nUSAGE:\n" + usage_lines();
-  struct Entry {
-    const char* heading;
-    const char* line;
-  };
-  const Entry entries[] = {
+  text += help_options({
       {"-d number", "Specify the debug number. Valid options are 2 or 4."},
       {"-j job", "Specify the name of the print job."},
       {"-h host", "Specify the hostname of the printing host."},
@@ -64,11 +61,7 @@ void help() {
       {"-t file", "Specify the debug filename."},
       {"-u user", "Specify the current username."},
       {"-v name", "Specify the name of the virtual device."},
-  };
-  text += "\nOPTIONS:\n";
-  for (const Entry& entry : entries) {
-    text += strprintf("\n    %s\n       %s\n", entry.heading, entry.line);
-  }
+  });
   text += "\nEXAMPLES:\n\n";
   text += strprintf("    $ %s -q test_pcl -u user1 -h localhost\n", kProgram);
   text += "       For a queue printing to the network host laser1, produces:\n";

@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "common/format.h"
+#include "common/help_text.h"
 #include "common/io.h"
 
 namespace {
@@ -46,11 +47,7 @@ std::string help_text() {
   text += "\n    printer responses and Intervention Required(IR)";
   text += "\n    conditions.\n";
   text += usage_lines();
-  struct Entry {
-    const char* heading;
-    const char* lines;
-  };
-  const Entry entries[] = {
+  text += help_options({
       {"-a admin",
        "Specify the administrator who receives printer responses\n"
        "or IR conditions (see -m and -w).  Without -a they go to\n"
@@ -90,18 +87,7 @@ std::string help_text() {
       {"-w opt",
        "Write printer messages to the terminal of the user or the\n"
        "administrator (the console without -a); opt as for -m.\n"},
-  };
-  text += "\nOPTIONS:\n";
-  for (const Entry& entry : entries) {
-    text += strprintf("\n    %s\n", entry.heading);
-    for (const char* p = entry.lines; *p;) {
-      const char* end = p;
-      while (*end != '\n') ++end;
-      text += "       ";
-      text.append(p, static_cast<size_t>(end - p) + 1);
-      p = end + 1;
-    }
-  }
+  });
   text += "\nEXAMPLES:\n\n";
   text += strprintf("    $ %s -f /etc/motd -h laser1\n", kProgram);
   text += "       Prints the file /etc/motd on the printer laser1.\n\n";

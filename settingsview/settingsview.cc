@@ -10,6 +10,7 @@
 #include <string>
 
 #include "common/format.h"
+#include "common/help_text.h"
 #include "common/io.h"
 #include "common/paths.h"
 #include "pdd/definitions.h"
@@ -43,11 +44,7 @@ void help() {
   text += "\n    Results can be displayed in the default horizontal format or in";
   text += "\n    long format.\n";
   text += "\nUSAGE:\n" + usage_lines();
-  struct Entry {
-    const char* heading;
-    const char* lines;
-  };
-  const Entry entries[] = {
+  text += help_options({
       {"-b", "Display only banner related options.\n"},
       {"-c", "Display in colon separated format.\n"},
       {"-f name", "Specify the PDD filename.\n"},
@@ -58,18 +55,7 @@ void help() {
       {"-w number",
        "Specify the number of columns to be shown.  Specifying 100 shows\n"
        "100 columns of text. The default width value is 79.\n"},
-  };
-  text += "\nOPTIONS:\n";
-  for (const Entry& entry : entries) {
-    text += strprintf("\n    %s\n", entry.heading);
-    for (const char* p = entry.lines; *p;) {
-      const char* end = p;
-      while (*end != '\n') ++end;
-      text += "       ";
-      text.append(p, static_cast<size_t>(end - p) + 1);
-      p = end + 1;
-    }
-  }
+  });
   text += "\nEXAMPLES:\n\n";
   text += strprintf("    $ %s -q test_q\n", kProgram);
   text += "       Displays the job related options of the printer queue test_q.\n\n";
