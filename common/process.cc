@@ -24,6 +24,11 @@ pid_t spawn_program(const std::string& path, const std::vector<std::string>& arg
       _exit(127);
     }
   }
+  if (options.effective_ids_only) {
+    gid_t gid = getegid();
+    uid_t uid = geteuid();
+    if (setregid(gid, gid) != 0 || setreuid(uid, uid) != 0) _exit(127);
+  }
   for (int sig = 1; sig < NSIG; ++sig) signal(sig, SIG_DFL);
   sigset_t none;
   sigemptyset(&none);

@@ -13,6 +13,10 @@ struct SpawnOptions {
   int stdin_fd = -1;
   int stdout_fd = -1;
   int stderr_fd = -1;
+  // The child takes the caller's effective user and group ids as its real ids too,
+  // so that a program started by a process with a privileged real identity (one
+  // that swapped its ids) cannot regain it. A child that cannot do so exits 127.
+  bool effective_ids_only = false;
 };
 
 // Starts `path` with the argument vector `argv` (argv[0] included) and the caller's

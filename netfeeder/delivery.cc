@@ -190,9 +190,13 @@ void Notifier::deliver_mail(const std::string& recipient, const LineList& lines)
   if (pipe2(pipe_fds, O_CLOEXEC) != 0) return;
   UniqueFd read_end(pipe_fds[0]), write_end(pipe_fds[1]);
   UniqueFd null(open("/dev/null", O_WRONLY | O_CLOEXEC));
-  pid_t pid =
-      spawn_program(program, {program, address},
-                    {.stdin_fd = read_end.get(), .stdout_fd = null.get(), .stderr_fd = null.get()});
+  // The mail program runs as the invoking user only, never with the agent's
+  // recorded privileged identity.
+  pid_t pid = spawn_program(program, {program, address},
+                            {.stdin_fd = read_end.get(),
+                             .stdout_fd = null.get(),
+                             .stderr_fd = null.get(),
+                             .effective_ids_only = true});
   read_end.reset();
   if (pid < 0) return;
 

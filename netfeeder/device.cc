@@ -27,10 +27,12 @@ bool open_slave(Pty& pty) {
   return true;
 }
 
-bool search_bsd_ptys(Pty& pty, bool debug) {
+enum class Search { NO_MASTER, OPENED, NO_SLAVE };
+
+Search search_bsd_ptys(Pty& pty, bool debug) {
   for (char bank : std::string("pqrs")) {
     struct stat st;
-    if (stat(strprintf("/dev/pty%c0", bank).c_str(), &st) != 0) return false;
+    if (stat(strprintf("/dev/pty%c0", bank).c_str(), &st) != 0) break;
     if (debug) write_all(1, strprintf("Slave name = /dev/tty%c\n", bank));
     for (char digit : std::string("0123456789abcdef")) {
       std::string master = strprintf("/dev/pty%c%c", bank, digit);
@@ -38,12 +40,14 @@ bool search_bsd_ptys(Pty& pty, bool debug) {
       pty.master.reset(open(master.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC));
       if (!pty.master.valid()) continue;
       pty.slave_name = strprintf("/dev/tty%c%c", bank, digit);
-      if (open_slave(pty)) return true;
+      if (open_slave(pty)) return Search::OPENED;
+      // The first master that opens is the one: a slave that will not open ends
+      // the search instead of moving on to another kind of pseudo-terminal.
       pty.master.reset();
-      return false;
+      return Search::NO_SLAVE;
     }
   }
-  return false;
+  return Search::NO_MASTER;
 }
 
 bool open_system_pty(Pty& pty, bool debug) {
@@ -76,7 +80,9 @@ std::string claim_device_path(const std::string& path) {
 }
 
 bool open_pty(Pty& pty, bool debug) {
-  bool opened = search_bsd_ptys(pty, debug) || open_system_pty(pty, debug);
+  Search search = search_bsd_ptys(pty, debug);
+  bool opened = search == Search::OPENED ||
+                (search == Search::NO_MASTER && open_system_pty(pty, debug));
   if (!opened) {
     pty.master.reset();
     pty.slave.reset();

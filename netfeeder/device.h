@@ -22,7 +22,8 @@ struct Pty {
 // (a bank is searched only while its first master exists), and when the system has
 // none of those, one of its own (posix_openpt). The slave is put in raw mode so that
 // the bytes written to it reach the agent unchanged and nothing is echoed. With
-// `debug` the search is listed on standard output. False when none could be opened.
+// `debug` the search is listed on standard output. False when none could be opened,
+// or when the slave of the master found does not open.
 bool open_pty(Pty& pty, bool debug);
 
 // Sets the slave's permissions to 0622, removes `device_path`, waits 5 seconds and

@@ -133,6 +133,7 @@ int Agent::start(int argc, char** argv) {
               "You cannot use this option in the device mode.\n");
     settings_.mail_flags &= ~DELIVER_RESPONSES;
     settings_.write_flags &= ~DELIVER_RESPONSES;
+    notifier_.discard_responses();
   }
   if (((settings_.mail_flags | settings_.write_flags) & DELIVER_USER) && settings_.user.empty()) {
     write_all(1, "You must specify a user.\n");

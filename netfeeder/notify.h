@@ -65,6 +65,9 @@ class Notifier {
   void dispatch_message(MessageKind kind, const LineList& lines);
   // Closes the log and delivers the collected responses; later calls do nothing.
   void finish_responses();
+  // Drops the response collection without delivering it (the response bits were
+  // cleared after it was made), so that it does not grow for the life of a daemon.
+  void discard_responses() { collection_.reset(); }
   bool log_open() const { return log_.valid(); }
 
   // Delivery paths. An empty recipient means the system console.
