@@ -23,7 +23,11 @@ std::string ds_key(const std::string& data_stream, const char* name) {
   return strprintf("%s_%s", data_stream.c_str(), name);
 }
 
+// Whether `path` itself exists (a final symbolic link is not followed).
 bool exists(const std::string& path, struct stat* st) { return lstat(path.c_str(), st) == 0; }
+// Whether the file that `path` names exists: the banner file or program that would
+// be read or run, whose permissions are those of the link's target.
+bool target_exists(const std::string& path, struct stat* st) { return stat(path.c_str(), st) == 0; }
 
 // The quoted text without its surrounding double quotes.
 std::string unquoted(const std::string& quoted) {
@@ -115,7 +119,7 @@ int print_banner(const JobSettings& s, const std::string& source) {
   struct stat st;
 
   if (execute != "yes") {
-    if (!exists(source, &st)) {
+    if (!target_exists(source, &st)) {
       std::fprintf(stderr,
                    "\n%s : Banner File '%s' not found\nNo Banner page to print. Bye.\n\n"
                    "Sorry there is no banner Page to print.\n\n",
@@ -136,13 +140,13 @@ int print_banner(const JobSettings& s, const std::string& source) {
     close(fd);
     if (copied != CopyResult::DONE) {
       report_copy_failure(copied, error, s.invocation, "the banner file");
-      return BANNER_FAILED;
+      return BANNER_INCOMPLETE;
     }
     return JOBSHAPER_OK;
   }
 
   LIST("        The execute_banner = YES.\n");
-  if (!exists(source, &st)) {
+  if (!target_exists(source, &st)) {
     std::fprintf(stderr, "\n%s: '%s' 2. File not found\n\n", s.invocation.c_str(),
                  source.c_str());
     LIST("ERROR !! : '%s' File not found\n\n", source.c_str());

@@ -15,8 +15,11 @@ int check_banner(JobSettings& settings, std::string* source);
 
 // print_banner's result when the banner could not be printed (after its messages).
 inline constexpr int BANNER_FAILED = -1;
+// print_banner's result when copying a banner file failed part way (reported on
+// standard error): the end-of-job codes still go out, then the run fails.
+inline constexpr int BANNER_INCOMPLETE = -2;
 
 // Writes the banner page to standard output (after the prologue). Gives 0 for a
 // copied file, the banner program's exit status (128 + signal number when a signal
-// ended it), or BANNER_FAILED.
+// ended it), BANNER_INCOMPLETE or BANNER_FAILED.
 int print_banner(const JobSettings& settings, const std::string& source);

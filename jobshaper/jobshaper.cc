@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -137,7 +138,8 @@ int JobShaper::parse_options(int argc, char** argv) {
                                   "printer/unix_prt_drivers", "/vir_queues", optarg, optarg);
         break;
       case 'f': {
-        int fd = open(optarg, O_RDONLY);
+        // Close-on-exec here and for the debug file: a banner program gets neither.
+        int fd = open(optarg, O_RDONLY | O_CLOEXEC);
         if (fd < 0) {
           usage();
           std::fprintf(stderr, "ERROR: Can't Open input file '%s'\n\n", optarg);
@@ -176,7 +178,7 @@ int JobShaper::parse_options(int argc, char** argv) {
         debug_given_ = true;
         break;
       case 't': {
-        FILE* file = std::fopen(optarg, "w+");
+        FILE* file = std::fopen(optarg, "w+e");
         if (!file) {
           std::fprintf(stderr, "\n%s: Can't Open debug file '%s' for writing.\n\n",
                        s_.invocation.c_str(), optarg);
@@ -524,7 +526,13 @@ int JobShaper::run(int argc, char** argv) {
     LIST("BANNER is requested using the -b option.\n");
     result = print_banner(s_, banner_source_);
     if (result == BANNER_FAILED) return JOBSHAPER_FAILED;
-    LIST("\tThe banner file has been successfully printed.\n");
+    if (result == BANNER_INCOMPLETE) {
+      // Like a job that could not be read in full: end the page, then fail.
+      io_error_ = true;
+      result = JOBSHAPER_OK;
+    } else {
+      LIST("\tThe banner file has been successfully printed.\n");
+    }
   } else {
     copy_job();
   }

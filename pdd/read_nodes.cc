@@ -140,18 +140,20 @@ std::optional<StringBlock> NodeReader::read_block(size_t needed, std::optional<i
   // Judge the counts before allocating anything, so that a corrupt file can never
   // make the library ask for more memory than the file could fill.
   if (total < 0 || total > remaining()) return std::nullopt;
-  if (wanted < 0 || wanted > PDD_BLOCK_STRING_LIMIT || wanted * kMinStringBytes > total) {
-    return std::nullopt;
-  }
+  if (wanted < 0 || wanted * kMinStringBytes > remaining()) return std::nullopt;
   StringBlock block;
   block.data.reset(
       static_cast<char*>(allocate_cleared(static_cast<size_t>(total) + 1, "read_nodes", __LINE__)));
   if (!block.data) return std::nullopt;
   char* data = block.data.get();
   if (!read_exact(data, static_cast<size_t>(total))) return std::nullopt;
-  // A sound block with too few strings for its record is still read whole, so that
-  // the next record is found where it starts.
-  if (wanted < static_cast<int64_t>(needed)) return std::nullopt;
+  // A block the file can hold is read whole before its strings are judged, so that
+  // the next record is found where it starts even when this one fails: too few
+  // strings for its record, more than the string table holds, or a string without
+  // its terminator.
+  if (wanted < static_cast<int64_t>(needed) || wanted > PDD_BLOCK_STRING_LIMIT) {
+    return std::nullopt;
+  }
   size_t offset = 0;
   for (int64_t i = 0; i < wanted; ++i) {
     void* found =
@@ -272,9 +274,9 @@ bool NodeReader::read_menu_node() {
   if (!s) return false;
   int32_t no_of_items = 0;
   if (!read_int(&no_of_items)) return false;
-  // The item tags are read into one block, so they obey its limits.
-  if (no_of_items < 0 || no_of_items > PDD_BLOCK_STRING_LIMIT ||
-      kBlockHeaderBytes + no_of_items * kMinStringBytes > remaining()) {
+  // The item tags are read into one block, which must fit in the rest of the file;
+  // more tags than a block may hold fail the menu once that block has been read.
+  if (no_of_items < 0 || kBlockHeaderBytes + no_of_items * kMinStringBytes > remaining()) {
     return false;
   }
   const StringBlock& b = *s;

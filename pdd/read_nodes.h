@@ -65,13 +65,14 @@
 // - a count or length that cannot fit in the rest of the file fails its node at
 //   once, before anything is allocated for it: a negative or oversized
 //   total_strings_len, a negative no_of_strings or one whose strings (at least 3
-//   bytes each) do not fit in the block, an SCLIST no_of_items whose item records
-//   (at least 12 bytes each) do not fit, a MENU no_of_items whose second block
-//   cannot fit. So does a block of more than PDD_BLOCK_STRING_LIMIT strings (which
-//   also bounds a MENU's no_of_items). Reading goes on right after the count, so
-//   the data behind it is taken for further records;
-// - a block holding fewer strings than its record needs, or a string without its
-//   terminator, fails its node after the block's data has been read;
+//   bytes each) cannot fit in the rest of the file, an SCLIST no_of_items whose
+//   item records (at least 12 bytes each) do not fit, a MENU no_of_items whose
+//   second block cannot fit. Reading goes on right after the count, so the data
+//   behind it is taken for further records;
+// - a block that the file can hold is read whole first; then a block holding
+//   fewer strings than its record needs, more than PDD_BLOCK_STRING_LIMIT strings
+//   (which also bounds a MENU's no_of_items), or a string without its terminator
+//   fails its node, and reading goes on with the next record;
 // - a STRING max_length above PDD_MAX_STRING_LENGTH fails its node, so that a
 //   corrupt length never makes the library clear gigabytes for the value buffers;
 // - at most PDD_NODE_TABLE_SIZE nodes are kept: further records are still read

@@ -135,7 +135,7 @@ TEST_F(ReadNodesTest, FailureTable) {
   std::vector<std::string> strings_100(100, "");
   strings_100[0] = "d9";
   std::vector<std::string> strings_101(101, "");
-  strings_101[0] = "d";  // 304 data bytes: whole integers once the block is refused
+  strings_101[0] = "d9";  // 305 data bytes, read whole before the block is refused
   struct Case {
     const char* name;
     std::string file;
@@ -206,7 +206,9 @@ TEST_F(ReadNodesTest, FailureTable) {
        ints({PDD_FILE_DDD, 0x7fffffff, 2}) + "d9$$$$$$" + d1,
        {"d1"}},
       {"string count negative", ints({PDD_FILE_DDD, 8, -1}) + "d9$$$$$$" + d1, {"d1"}},
-      {"more strings than the data holds", ints({PDD_FILE_DDD, 8, 3}) + "d9$$$$$$" + d1, {"d1"}},
+      // The block's 7 bytes are read whole, so the next record is found.
+      {"more strings than the data holds", ints({PDD_FILE_DDD, 7, 3}) + "a$$$$$$" + d1, {"d1"}},
+      {"string count beyond the file", ints({PDD_FILE_DDD, 7, 0x7fffffff}) + "a$$$$$$", {}},
       {"block of 100 strings", ints({PDD_FILE_DDD}) + block(strings_100) + d1, {"d9", "d1"}},
       {"block of 101 strings", ints({PDD_FILE_DDD}) + block(strings_101) + d1, {"d1"}},
       {"fewer strings than the record needs", ints({PDD_FILE_DDD}) + block({"d9"}) + d1, {"d1"}},

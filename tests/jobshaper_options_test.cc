@@ -1,6 +1,7 @@
 // jobshaper's per-job overrides (-p) and banner pages (-b), run as a program.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <string>
@@ -165,6 +166,8 @@ TEST_F(BannerTest, ABannerProgramKilledBySignalIsAFailure) {
 TEST_F(BannerTest, RefusedBanners) {
   std::string prog = tree.write(kBanners + "prog", "#!/bin/sh\necho no\n", 0655);
   std::string banners = tree.path(kBanners);
+  // A link's own permissions say nothing: those of the program it names count.
+  ASSERT_EQ(symlink(prog.c_str(), (banners + "link").c_str()), 0);
   struct Case {
     std::string extra;
     std::string out;
@@ -187,6 +190,12 @@ TEST_F(BannerTest, RefusedBanners) {
       {"pcl_banner_file=prog\npcl_execute_banner=yes\n", kPclPrologue,
        "\n" + kProgram + " : No execute permissions on " + prog +
            "\nSorry banner Page will NOT be printed.\n\n"},
+      {"pcl_banner_file=link\npcl_execute_banner=yes\n", kPclPrologue,
+       "\n" + kProgram + " : No execute permissions on " + banners +
+           "link\nSorry banner Page will NOT be printed.\n\n"},
+      // A banner file that cannot be read to its end still gets its end of job.
+      {"pcl_banner_file=" + banners + "\n", kPclPrologue + kPclEnd,
+       "\n" + kProgram + ": Error reading the banner file: Is a directory\n\n"},
   };
   for (const Case& c : cases) {
     banner_queue(c.extra);
@@ -211,6 +220,16 @@ TEST_F(BannerTest, TitlesAreConvertedForTheQueuesLocale) {
   write_queue("ja", vqd);
   RunResult job = run({"-q", "ja", "-s", euc}, {.input = "x"});
   EXPECT_EQ(job.out, sample_pcl_output("\"" + utf8 + "\"", "\"unknown\"", "\"unknown\"", "x"));
+
+  // A UTF-8 title goes to code page 850, unless a line of the queue's definition
+  // marks its texts as UTF-8 already.
+  vqd.replace(vqd.find("locale=ja_JP.eucJP"), 18, "locale=en_US.UTF-8");
+  for (auto [marker, title] :
+       {std::pair{"", "\"caf\x82\""}, {"codeset=STRINGCODESET_UTF8\n", "\"caf\xc3\xa9\""}}) {
+    write_queue("utf", vqd + marker);
+    EXPECT_EQ(run({"-q", "utf", "-s", "caf\xc3\xa9"}, {.input = "x"}).out,
+              sample_pcl_output(title, "\"unknown\"", "\"unknown\"", "x"));
+  }
 
   std::string args = tree.path("args");
   tree.write(kBanners + "prog", "#!/bin/sh\nprintf '%s' \"$1\" > " + args + "\n", 0755);
