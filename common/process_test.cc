@@ -47,4 +47,22 @@ TEST(SpawnProgram, IgnoredSignalsAreRestoredInTheChild) {
   signal(SIGPIPE, SIG_DFL);
 }
 
+TEST(SpawnProgram, ChildCanKeepOnlyTheEffectiveIds) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs the superuser to swap identities";
+  // Like a privileged agent after swapping: real ids privileged, effective the user's.
+  pid_t parent = fork();
+  ASSERT_GE(parent, 0);
+  if (parent == 0) {
+    if (setregid(0, 65534) != 0 || setreuid(0, 65534) != 0) _exit(10);
+    int out[2];
+    if (pipe(out) != 0) _exit(11);
+    pid_t pid = spawn_program("/bin/sh", {"sh", "-c", "echo $(id -ru) $(id -u) $(id -rg) $(id -g)"},
+                              {.stdout_fd = out[1], .effective_ids_only = true});
+    close(out[1]);
+    std::string ids = read_all(out[0]);
+    _exit(wait_program(pid) == 0 && ids == "65534 65534 65534 65534\n" ? 0 : 12);
+  }
+  EXPECT_EQ(wait_program(parent), 0);
+}
+
 }  // namespace
