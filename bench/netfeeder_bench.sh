@@ -6,6 +6,7 @@
 # netfeeder and once with `socat -b 1024` (the same 1024-byte blocks), best of three
 # runs each, and prints both throughputs and their ratio.
 set -euo pipefail
+. "$(dirname "$0")/timing.sh"
 here="$(cd "$(dirname "$0")" && pwd)"
 build="${1:-$here/../build}"
 build="$(cd "$build" && pwd)"
@@ -26,23 +27,6 @@ address=127.0.5.200
 work="$(mktemp -d "${TMPDIR:-/tmp}/netfeeder-bench.XXXXXX")"
 trap 'rm -rf "$work"' EXIT
 
-now() { date +%s%N; }
-# Seconds (with fractions) that running "$@" takes.
-timed() {
-  local start end
-  start=$(now)
-  "$@"
-  end=$(now)
-  awk -v s="$start" -v e="$end" 'BEGIN { printf "%.4f", (e - s) / 1e9 }'
-}
-best() {  # best of three runs
-  local b="" t
-  for _ in 1 2 3; do
-    t=$(timed "$@")
-    if [ -z "$b" ] || awk -v t="$t" -v b="$b" 'BEGIN { exit !(t < b) }'; then b=$t; fi
-  done
-  echo "$b"
-}
 
 size_mib=${BENCH_MIB:-1024}
 head -c $((size_mib * 1024 * 1024)) /dev/urandom >"$work/big"
@@ -62,7 +46,6 @@ send_socat() {
 echo "== sending ${size_mib} MiB to a loopback sink in 1024-byte blocks"
 tn=$(best send_netfeeder)
 ts=$(best send_socat)
-calc() { awk "BEGIN { printf \"%.4f\", $1 }"; }
 mbps() { calc "$size_mib / $1"; }
 printf '  netfeeder       %8.3f s  %8.1f MiB/s\n' "$tn" "$(mbps "$tn")"
 printf '  socat -b 1024   %8.3f s  %8.1f MiB/s\n' "$ts" "$(mbps "$ts")"

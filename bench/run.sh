@@ -3,6 +3,7 @@
 #  (a) copying a 1 GiB job from a file into a pipe: jobshaper against dd bs=8192 and cat;
 #  (b) the wall time of formatting a small job, against cat of the same file.
 set -euo pipefail
+. "$(dirname "$0")/timing.sh"
 here="$(cd "$(dirname "$0")" && pwd)"
 build="${1:-$here/../build}"
 build="$(cd "$build" && pwd)"
@@ -14,15 +15,6 @@ trap 'rm -rf "$work"' EXIT
 "$build/sample/make_sample_tree" "$work/root"
 export QUINTARO_ROOT="$work/root"
 
-now() { date +%s%N; }
-# Seconds (with fractions) that running "$@" takes.
-timed() {
-  local start end
-  start=$(now)
-  "$@"
-  end=$(now)
-  awk -v s="$start" -v e="$end" 'BEGIN { printf "%.4f", (e - s) / 1e9 }' 
-}
 
 size_mib=${BENCH_MIB:-1024}
 echo "== (a) copying a ${size_mib} MiB job into a pipe"
@@ -32,18 +24,9 @@ cat "$work/big" >/dev/null  # into the page cache
 copy_jobshaper() { "$jobshaper" -q sample_pcl -f "$work/big" | cat >/dev/null; }
 copy_dd() { dd if="$work/big" bs=8192 status=none | cat >/dev/null; }
 copy_cat() { cat "$work/big" | cat >/dev/null; }
-best() {  # best of three runs
-  local b="" t
-  for _ in 1 2 3; do
-    t=$(timed "$@")
-    if [ -z "$b" ] || awk -v t="$t" -v b="$b" 'BEGIN { exit !(t < b) }'; then b=$t; fi
-  done
-  echo "$b"
-}
 tj=$(best copy_jobshaper)
 td=$(best copy_dd)
 tc=$(best copy_cat)
-calc() { awk "BEGIN { printf \"%.4f\", $1 }"; }
 mbps() { calc "$size_mib / $1"; }
 printf '  jobshaper     %8.3f s  %8.1f MiB/s\n' "$tj" "$(mbps "$tj")"
 printf '  dd bs=8192    %8.3f s  %8.1f MiB/s\n' "$td" "$(mbps "$td")"
