@@ -87,11 +87,7 @@ AgentProcess::AgentProcess(const std::string& program, const std::vector<std::st
   if (pipe2(in, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
   std::vector<std::string> argv_text = {"netfeeder"};
   argv_text.insert(argv_text.end(), args.begin(), args.end());
-  std::vector<std::string> env_text = {"PATH=/usr/bin:/bin", "LANG=C"};
-  for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS"}) {
-    if (const char* value = getenv(name)) env_text.push_back(std::string(name) + "=" + value);
-  }
-  env_text.insert(env_text.end(), env.begin(), env.end());
+  std::vector<std::string> env_text = test_environment(env);
   pid_ = fork();
   if (pid_ < 0) throw std::runtime_error("fork failed");
   if (pid_ == 0) {
@@ -104,13 +100,7 @@ AgentProcess::AgentProcess(const std::string& program, const std::vector<std::st
     dup2(out, 1);
     dup2(err, 2);
     signal(SIGPIPE, SIG_DFL);
-    std::vector<char*> argv, envp;
-    for (auto& a : argv_text) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    for (auto& e : env_text) envp.push_back(e.data());
-    envp.push_back(nullptr);
-    execve(program.c_str(), argv.data(), envp.data());
-    _exit(127);
+    exec_program(program, std::move(argv_text), std::move(env_text));
   }
   close(in[0]);
   input_.reset(in[1]);

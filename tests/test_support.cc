@@ -60,6 +60,26 @@ std::string read_file(const std::string& path) {
   return text.str();
 }
 
+std::vector<std::string> test_environment(const std::vector<std::string>& extra) {
+  std::vector<std::string> env = {"PATH=/usr/bin:/bin", "LANG=C"};
+  for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS"}) {
+    if (const char* value = getenv(name)) env.push_back(std::string(name) + "=" + value);
+  }
+  env.insert(env.end(), extra.begin(), extra.end());
+  return env;
+}
+
+void exec_program(const std::string& program, std::vector<std::string> argv_text,
+                  std::vector<std::string> env_text) {
+  std::vector<char*> argv, envp;
+  for (auto& a : argv_text) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  for (auto& e : env_text) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  execve(program.c_str(), argv.data(), envp.data());
+  _exit(127);
+}
+
 namespace {
 
 void set_nonblocking(int fd) { fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK); }
@@ -75,10 +95,7 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
   std::vector<std::string> argv_text;
   argv_text.push_back(argv0.empty() ? program : argv0);
   argv_text.insert(argv_text.end(), args.begin(), args.end());
-  std::vector<std::string> env_text = {"PATH=/usr/bin:/bin", "LANG=C"};
-  if (const char* asan = getenv("ASAN_OPTIONS")) env_text.push_back(std::string("ASAN_OPTIONS=") + asan);
-  if (const char* ubsan = getenv("UBSAN_OPTIONS")) env_text.push_back(std::string("UBSAN_OPTIONS=") + ubsan);
-  env_text.insert(env_text.end(), options.env.begin(), options.env.end());
+  std::vector<std::string> env_text = test_environment(options.env);
 
   pid_t pid = fork();
   if (pid < 0) throw std::runtime_error("fork failed");
@@ -103,13 +120,7 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
     for (int fd : {in_pipe[0], in_pipe[1], out_pipe[0], out_pipe[1], err_pipe[0], err_pipe[1]}) {
       close(fd);
     }
-    std::vector<char*> argv, envp;
-    for (auto& a : argv_text) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    for (auto& e : env_text) envp.push_back(e.data());
-    envp.push_back(nullptr);
-    execve(program.c_str(), argv.data(), envp.data());
-    _exit(127);
+    exec_program(program, std::move(argv_text), std::move(env_text));
   }
   close(in_pipe[0]);
   close(out_pipe[1]);

@@ -45,5 +45,14 @@ struct RunOptions {
 RunResult run_program(const std::string& program, const std::vector<std::string>& args,
                       const RunOptions& options = {}, const std::string& argv0 = "");
 
+// The environment a program under test starts with: a minimal PATH and locale, the
+// sanitizers' settings of the test itself, then `extra` (NAME=value entries).
+std::vector<std::string> test_environment(const std::vector<std::string>& extra);
+
+// In a forked child: replaces it with `program` (argv and environment as given), or
+// ends it with status 127.
+[[noreturn]] void exec_program(const std::string& program, std::vector<std::string> argv,
+                               std::vector<std::string> env);
+
 // Reads a whole file ("" when it cannot be read).
 std::string read_file(const std::string& path);
