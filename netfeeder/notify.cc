@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <time.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "common/format.h"
@@ -86,10 +87,28 @@ void Notifier::open_log_and_collection() {
     }
   }
   if ((settings_.mail_flags | settings_.write_flags) & DELIVER_RESPONSES) {
-    collection_.emplace();
+    start_collection(true);
     collection_->add(header_line());
     collection_->add("Printer response: \n");
   }
+}
+
+void Notifier::start_collection(bool wanted) {
+  collection_.reset();
+  if (wanted) collection_.emplace();
+  collected_bytes_ = 0;
+  left_out_bytes_ = 0;
+}
+
+void Notifier::collect_response(const std::string& line) {
+  if (collected_bytes_ >= RESPONSE_TEXT_LIMIT) {
+    left_out_bytes_ += line.size();
+    return;
+  }
+  size_t kept = std::min(line.size(), RESPONSE_TEXT_LIMIT - collected_bytes_);
+  collection_->add(std::string_view(line).substr(0, kept));
+  collected_bytes_ += kept;
+  left_out_bytes_ += line.size() - kept;
 }
 
 void Notifier::deliver(int bit_user, int bit_admin, const LineList& lines) {
@@ -103,7 +122,7 @@ void Notifier::dispatch_message(MessageKind kind, const LineList& lines) {
   if (log_.valid()) write_log("Printer responses:\n" + lines.text() + "\n");
   if (settings_.raw && kind == IR_MESSAGE) write_all(2, lines.text());
   if (kind == RESPONSE_MESSAGE && collection_) {
-    for (const std::string& line : lines) collection_->add(line);
+    for (const std::string& line : lines) collect_response(line);
   }
   if (kind == IR_MESSAGE) deliver(DELIVER_IR_USER, DELIVER_IR_ADMIN, lines);
 }
@@ -115,9 +134,16 @@ void Notifier::finish_responses() {
     trace_.log_fd = -1;
   }
   if (collection_) {
-    // Only the two opening lines: the printer said nothing.
     LineList responses = std::move(*collection_);
-    collection_.reset();
+    if (left_out_bytes_ > 0) {
+      // The cut may fall inside a line; the note starts a line of its own.
+      const std::string& last = responses[responses.count() - 1];
+      std::string note = last.empty() || last.back() == '\n' ? "" : "\n";
+      note += strprintf("[%llu more bytes of printer responses left out]\n", left_out_bytes_);
+      responses.add(note);
+    }
+    start_collection(false);
+    // Only the two opening lines: the printer said nothing.
     if (responses.count() > 2) deliver(DELIVER_RESPONSE_USER, DELIVER_RESPONSE_ADMIN, responses);
   }
 }

@@ -6,6 +6,8 @@
 // job and delivered once at its end. Everything dispatched is also recorded in the
 // log file. No delivery failure stops the agent: a missing terminal falls back to
 // mail, a missing mail program is logged, a console that cannot be opened is skipped.
+// The collection keeps only the first RESPONSE_TEXT_LIMIT bytes of responses, so that
+// a talkative printer cannot make the agent grow without end; the log keeps them all.
 #pragma once
 
 #include <functional>
@@ -20,6 +22,10 @@
 #include "netfeeder/unique_fd.h"
 
 enum MessageKind { IR_MESSAGE, RESPONSE_MESSAGE };
+
+// Most bytes of response text collected for one delivery (the two opening lines not
+// counted). What is left out is counted and reported at the end of the delivery.
+inline constexpr size_t RESPONSE_TEXT_LIMIT = 65536;
 
 // An ordered list of owned text lines. A line carries its own line ends, so one entry
 // may hold several text lines or none; lists are delivered entry by entry as stored.
@@ -67,7 +73,7 @@ class Notifier {
   void finish_responses();
   // Drops the response collection without delivering it (the response bits were
   // cleared after it was made), so that it does not grow for the life of a daemon.
-  void discard_responses() { collection_.reset(); }
+  void discard_responses() { start_collection(false); }
   bool log_open() const { return log_.valid(); }
 
   // Delivery paths. An empty recipient means the system console.
@@ -83,10 +89,15 @@ class Notifier {
   LineList ir_notification(std::initializer_list<std::string_view> condition) const;
   void write_log(std::string_view text);
   void deliver(int bit_user, int bit_admin, const LineList& lines);
+  // Makes a new, empty response collection, or none.
+  void start_collection(bool wanted);
+  void collect_response(const std::string& line);
 
   const Settings& settings_;
   Trace& trace_;
   const Identity& identity_;
   UniqueFd log_;
   std::optional<LineList> collection_;
+  size_t collected_bytes_ = 0;             // response text kept in the collection
+  unsigned long long left_out_bytes_ = 0;  // response text not kept
 };

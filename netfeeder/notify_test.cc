@@ -105,6 +105,29 @@ TEST_F(NotifyTest, LogRecordsAndCollectedResponsesMailedAtTheEnd) {
                                             header + "Printer response: \n^[E\n\n.\n");
 }
 
+TEST_F(NotifyTest, CollectionKeepsTheFirst64KiBOfResponsesAndTheLogAll) {
+  install_mail_program();
+  settings.log_path = root + "/log";
+  settings.user = "alice";
+  settings.mail_flags = DELIVER_RESPONSE_USER;
+  notifier.open_log_and_collection();
+  std::string all, logged;
+  for (char c : std::string("abcdefg")) {  // 7 lines of 10,000 bytes
+    LineList response;
+    response.add(std::string(9999, c) + "\n");
+    notifier.dispatch_message(RESPONSE_MESSAGE, response);
+    all += response.text();
+    logged += "Printer responses:\n" + response.text() + "\n";
+  }
+  notifier.finish_responses();
+  EXPECT_EQ(file("log"), "--- T ---\n" + logged + "--- T ---\n");
+  const std::string header = "Message from printer [ T ] ...\n";
+  EXPECT_EQ(file("usr/lib/mail.input"),
+            "subject: Message from printer [ T ] ...\n\n" + header + "Printer response: \n" +
+                all.substr(0, RESPONSE_TEXT_LIMIT) +
+                "\n[4464 more bytes of printer responses left out]\n\n.\n");
+}
+
 TEST_F(NotifyTest, NoResponsesNoCollectionMail) {
   install_mail_program();
   settings.user = "alice";

@@ -35,6 +35,17 @@ int fail_on_stdout(const std::string& message) {
   return NETFEEDER_FAILED;
 }
 
+// The print server port number of a plain -p value, read as atoi reads it (leading
+// blanks, a sign, digits up to the first other character, 0 when there are none), but
+// saturated instead of overflowing. Gives false when the IR port, 9200 plus the
+// number, would not be a port.
+bool read_server_port(const char* text, int& port) {
+  long long value = std::strtoll(text, nullptr, 10);  // LLONG_MIN/MAX when out of range
+  if (value < -IR_BASE_PORT || value > HIGHEST_PORT - IR_BASE_PORT) return false;
+  port = static_cast<int>(value);
+  return true;
+}
+
 }  // namespace
 
 std::string usage_text() {
@@ -162,7 +173,12 @@ int parse_options(int argc, char** argv, Settings& s, UniqueFd& input) {
         } else if (optarg[0] == 'l') {
           s.response_port = std::atoi(optarg + 1);
         } else {
-          s.server_port = std::atoi(optarg);
+          if (!read_server_port(optarg, s.server_port)) {
+            return fail_on_stdout(strprintf(
+                "Invalid port number : %s\nThe IR port (9200 plus the port number) must lie "
+                "between 0 and 65535.\n",
+                optarg));
+          }
           s.tarragon = true;
           s.tarragon_given = true;
         }

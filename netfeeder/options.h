@@ -24,6 +24,7 @@ inline constexpr int DELIVER_USER = DELIVER_IR_USER | DELIVER_RESPONSE_USER;
 inline constexpr int TARRAGON_PORT = 9400;  // multi-port print server (with port header)
 inline constexpr int RAW_PORT = 9100;       // any other printer
 inline constexpr int IR_BASE_PORT = 9200;   // IR messages
+inline constexpr int HIGHEST_PORT = 65535;  // the highest TCP port number
 
 // Longest values kept; longer arguments are cut to this many characters.
 inline constexpr size_t HOST_LIMIT = 127;

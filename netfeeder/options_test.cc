@@ -67,6 +67,8 @@ TEST(Ports, PrintServerPortNumberChoosesPortsAndTarragonMode) {
       {{"-p", "1", "h"}, 9200, 9400, true, 1},
       {{"-p", "2", "h"}, 9202, 9400, true, 2},
       {{"-p", "3", "h"}, 9203, 9400, true, 3},
+      {{"-p", "56335", "h"}, 65535, 9400, true, 56335},  // the highest IR port
+      {{"-p", " -9200x", "h"}, 0, 9400, true, -9200},    // read as atoi reads it
       {{"-p", "i9300", "h"}, 9300, 9100, false, -1},
       {{"-p", "l9101", "h"}, 9200, 9101, false, -1},
       {{"-p", "i9300", "-p", "2", "h"}, 9202, 9400, true, 2},

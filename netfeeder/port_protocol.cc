@@ -4,7 +4,6 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <netdb.h>
-#include <poll.h>
 #include <time.h>
 
 #include <algorithm>
@@ -154,23 +153,6 @@ UniqueFd PrinterLink::open_ir_connection() {
 
 namespace {
 
-// Sends all of `data` on a non-blocking socket, waiting for room; a peer that has
-// gone away is not a reason to end the agent (no SIGPIPE).
-void send_waiting(int fd, const unsigned char* data, size_t size) {
-  while (size > 0) {
-    ssize_t n = send(fd, data, size, MSG_NOSIGNAL);
-    if (n >= 0) {
-      data += n;
-      size -= static_cast<size_t>(n);
-    } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
-      pollfd p{fd, POLLOUT, 0};
-      poll(&p, 1, -1);
-    } else if (errno != EINTR) {
-      return;
-    }
-  }
-}
-
 bool would_block() { return errno == EAGAIN || errno == EWOULDBLOCK; }
 
 }  // namespace
@@ -181,7 +163,9 @@ IrReader::Result IrReader::read_ir_message(int fd) {
     if (n == 0) return {CLOSED};
     if (n < 0) return {would_block() ? PENDING : CLOSED};
     int length = static_cast<signed char>(message_[0]);
-    if (length < 3) return {DISCARDED, 0, length};
+    // Without a length that counts itself there is no telling where the next
+    // message starts: only this byte goes.
+    if (length < 1) return {DISCARDED, 0, length};
     have_ = 1;
   }
   int length = static_cast<signed char>(message_[0]);
@@ -195,9 +179,36 @@ IrReader::Result IrReader::read_ir_message(int fd) {
     have_ += static_cast<int>(n);
   }
   have_ = 0;
+  // Too short to carry a condition: its bytes are dropped so that the framing holds.
+  if (length < 3) return {DISCARDED, 0, length};
   message_[2] = 0xFF;
-  send_waiting(fd, message_, static_cast<size_t>(length));
-  return {MESSAGE, static_cast<signed char>(message_[1]), length};
+  bool queued = queue_ack(fd, message_, static_cast<size_t>(length));
+  return {MESSAGE, static_cast<signed char>(message_[1]), length, !queued};
+}
+
+bool IrReader::queue_ack(int fd, const unsigned char* ack, size_t size) {
+  flush_acks(fd);  // the peer may have made room since the last acknowledgement
+  if (backlog_.size() + size > kAckBacklogLimit) return false;
+  backlog_.append(reinterpret_cast<const char*>(ack), size);
+  flush_acks(fd);
+  return true;
+}
+
+void IrReader::flush_acks(int fd) {
+  while (!backlog_.empty()) {
+    // Never waits, and a peer that has gone away does not end the agent (no SIGPIPE).
+    ssize_t n = send(fd, backlog_.data(), backlog_.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n > 0) {
+      backlog_.erase(0, static_cast<size_t>(n));
+    } else if (n < 0 && errno == EINTR) {
+      continue;
+    } else if (n < 0 && would_block()) {
+      return;
+    } else {
+      backlog_.clear();
+      return;
+    }
+  }
 }
 
 const char* condition_name(int code) {

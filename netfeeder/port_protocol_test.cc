@@ -224,6 +224,10 @@ TEST(IrReader, MessagesInPiecesAndMalformedLengths) {
       {"code 200 is negative",
        {{std::string("\x03\xc8\x07", 3), IrReader::MESSAGE, -56, "\x03\xc8\xff"}}},
       {"length 1", {{"\x01", IrReader::DISCARDED, 0, ""}}},
+      {"length 2, its second byte later",
+       {{"\x02", IrReader::PENDING, 0, ""},
+        {"\x05", IrReader::DISCARDED, 0, ""},
+        {std::string("\x03\x10\x00", 3), IrReader::MESSAGE, 16, "\x03\x10\xff"}}},
       {"negative length", {{"\x90", IrReader::DISCARDED, 0, ""}}},
       {"cut short", {{"\x09\x10", IrReader::PENDING, 0, ""}, {"", IrReader::CLOSED, 0, ""}}, true},
       {"end of file", {{"", IrReader::CLOSED, 0, ""}}, true},
@@ -253,6 +257,35 @@ TEST(IrReader, MessagesInPiecesAndMalformedLengths) {
       }
     }
   }
+}
+
+TEST(IrReader, AcknowledgementsWaitInABoundedBacklogUntilThePeerReads) {
+  int pair[2];
+  ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+  UniqueFd agent(pair[0]), printer(pair[1]);
+  set_nonblocking(agent.get());
+  set_nonblocking(printer.get());
+  size_t filled = 0;  // the way to the printer is full before the first message
+  for (size_t chunk : {4096, 1}) {
+    std::string junk(chunk, 'j');
+    for (ssize_t n; (n = write(agent.get(), junk.data(), chunk)) > 0;) filled += n;
+  }
+  std::string message(127, '\0'), acks;
+  message[0] = 127;
+  IrReader reader;
+  for (int i = 0; i < 9; ++i) {
+    message[3] = static_cast<char>(i);
+    ASSERT_EQ(write(printer.get(), message.data(), message.size()), 127);
+    IrReader::Result r = reader.read_ir_message(agent.get());
+    EXPECT_EQ(r.status, IrReader::MESSAGE) << i;
+    EXPECT_EQ(r.ack_dropped, i == 8) << i;  // eight fit in 1024 bytes, the ninth does not
+    if (i < 8) acks += message.substr(0, 2) + "\xff" + message.substr(3);
+  }
+  EXPECT_TRUE(reader.wants_write());
+  EXPECT_EQ(read_available(printer.get(), filled).size(), filled);
+  reader.flush_acks(agent.get());
+  EXPECT_FALSE(reader.wants_write());
+  EXPECT_EQ(read_available(printer.get(), acks.size() + 1), acks);
 }
 
 TEST(ConditionName, TableBoundaries) {

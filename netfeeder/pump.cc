@@ -58,6 +58,8 @@ int Pump::run() {
       watch(data_.get(), read_set);
       if (ir_.valid()) watch(ir_.get(), read_set);
     }
+    // Acknowledgements the IR connection could not take yet go out once it has room.
+    if (ir_.valid() && ir_reader_.wants_write()) watch(ir_.get(), write_set);
     if (!in_range) {
       write_all(2, "netfeeder: descriptor out of range for select\n");
       return NETFEEDER_FAILED;
@@ -68,6 +70,8 @@ int Pump::run() {
       return NETFEEDER_FAILED;
     }
 
+    if (ir_.valid() && FD_ISSET(ir_.get(), &write_set)) ir_reader_.flush_acks(ir_.get());
+    // One IR message per round, so that a flood of them cannot hold up the job.
     if (ir_.valid() && FD_ISSET(ir_.get(), &read_set)) serve_ir();
 
     Flow flow = GO_ON;
@@ -91,6 +95,7 @@ Pump::Flow Pump::serve_ir() {
       trace_.print("IR received:\n\tfrom : %s\n\t", settings_.printer_name.c_str());
       trace_.print("ir   : %s\n", name);
       trace_.print("\tlen  :%d\n\n", result.length);
+      if (result.ack_dropped) trace_.print("IR acknowledgement dropped\n");
       if (result.code != 0)
         notifier_.dispatch_message(IR_MESSAGE, notifier_.condition_notification(name));
       break;
@@ -102,6 +107,7 @@ Pump::Flow Pump::serve_ir() {
       // Nothing more will come: stop watching rather than spin on end of file.
       trace_.print("IR connection closed\n");
       ir_.reset();
+      ir_reader_.reset();
       break;
     case IrReader::PENDING:
       break;

@@ -6,7 +6,8 @@
 // current block is empty, or the data connection for writing while it is not. The
 // input is not read again until the whole block is written, so the printer's speed
 // paces the reading. After the input ends, responses are read until the printer
-// closes the connection.
+// closes the connection. The IR connection is read one message per round, and watched
+// for writing only while acknowledgements wait for room on it.
 #pragma once
 
 #include <string>

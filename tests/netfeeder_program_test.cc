@@ -10,6 +10,7 @@
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <utmp.h>
@@ -130,6 +131,10 @@ class NetfeederTest : public ::testing::Test {
 TEST_F(NetfeederTest, OptionAndSetUpErrorsPrintTheirMessagesAndExit) {
   tree.write("dev/taken", "");
   const std::string no_host = "You must specify the printer hostname or IP address\n\n";
+  auto bad_port = [](const std::string& value) {
+    return "Invalid port number : " + value +
+           "\nThe IR port (9200 plus the port number) must lie between 0 and 65535.\n";
+  };
   struct Case {
     std::vector<std::string> args;
     int status;
@@ -146,6 +151,9 @@ TEST_F(NetfeederTest, OptionAndSetUpErrorsPrintTheirMessagesAndExit) {
       {{"-w", "iz", "laser1"}, 255, "Unknown user type: z\nUse u or a.\n", ""},
       {{"-m", "iux", "laser1"}, 255, "Extra characters at end of iux : x\n", ""},
       {{"-r", "-d", "lp9", "laser1"}, 255, "-r and -d can not be used at the same time.\n", ""},
+      {{"-p", "56336", "laser1"}, 255, bad_port("56336"), ""},
+      {{"-p", "99999999999999999999", "laser1"}, 255, bad_port("99999999999999999999"), ""},
+      {{"-p", "-9201", "laser1"}, 255, bad_port("-9201"), ""},
       {{"-w", "iu", "laser1"}, 255, "You must specify a user.\n", ""},
       {{"-m", "lu", "-a", "root", "laser1"}, 255, "You must specify a user.\n", ""},
       {{"-f", "/nonexistent/job", "laser1"},
@@ -305,6 +313,36 @@ TEST_F(NetfeederTest, IrConditionsAreAcknowledgedLoggedMailedAndShownRaw) {
   EXPECT_EQ(tree.read("usr/lib/mail.args"), "alice\n--\nalice\n--\n");
   EXPECT_EQ(untimed(tree.read("usr/lib/mail.input")),
             mail_of(header, "q1", jam) + mail_of(header, "q1", toner));
+}
+
+TEST_F(NetfeederTest, IrPeerThatNeverReadsItsAcknowledgementsDoesNotHoldUpTheJob) {
+  TestPrinterPort raw("127.0.5.17", 9100);
+  TestPrinterPort ir_port("127.0.5.17", 9200);
+  auto agent = start({"-r", "127.0.5.17"});
+  UniqueFd data = raw.accept_connection();
+  UniqueFd ir = ir_port.accept_connection();
+  ASSERT_TRUE(ir.valid());
+  // "Clear" messages whose acknowledgements are more than the socket buffers of both
+  // sides hold (about 4 MiB on loopback), then a "Paper Jam" the agent reports.
+  std::string clear(127, 'c');
+  clear[0] = 127;
+  clear[1] = clear[2] = 0;
+  std::string flood;
+  for (int i = 0; i < 50000; ++i) flood += clear;
+  flood.append("\x03\x10\x00", 3);
+  timeval patience{20, 0};  // an agent that stops reading fails the test, not hangs it
+  setsockopt(ir.get(), SOL_SOCKET, SO_SNDTIMEO, &patience, sizeof patience);
+  send_bytes(ir.get(), flood);
+  ASSERT_TRUE(eventually([&] { return agent->err().find("Paper Jam\n") != std::string::npos; }));
+  std::string job;
+  for (size_t i = 0; i < 300000; ++i) job += static_cast<char>(i * 31 / 7);
+  agent->write_input(job);
+  agent->close_input();
+  std::string received = read_until_eof(data.get());
+  data.reset();
+  EXPECT_EQ(agent->wait(), 0);
+  EXPECT_EQ(received.size(), job.size());
+  EXPECT_TRUE(received == job);
 }
 
 TEST_F(NetfeederTest, IrConditionsReachTheUsersTerminalAndTheConsole) {
