@@ -9,6 +9,7 @@
 #include "common/debug_trace.h"
 #include "common/io.h"
 #include "jobshaper/byte_escapes.h"
+#include "jobshaper/expand_expressions.h"
 #include "pdd/definitions.h"
 
 namespace {
@@ -27,7 +28,6 @@ constexpr std::string_view LINE_FEED = "${10}";
 constexpr std::string_view DOLLAR = "${36}";
 
 constexpr std::string_view NO_CODE = "none";
-constexpr std::string_view EXPRESSION_START = "$${";
 
 // The largest piece of a code string handed to the generated scanner at once.
 constexpr size_t SCANNER_CHUNK = size_t{1} << 30;
@@ -161,46 +161,6 @@ const char* pdd_code(const PddNode& node, int code_kind) {
       return node.string3;
     default:
       return nullptr;
-  }
-}
-
-void replace_all(std::string& text, const std::string& pattern, const std::string& replacement) {
-  std::string out;
-  size_t from = 0;
-  for (size_t hit; (hit = text.find(pattern, from)) != std::string::npos;
-       from = hit + pattern.size()) {
-    out.append(text, from, hit - from);
-    out += replacement;
-  }
-  out.append(text, from);
-  text.swap(out);
-}
-
-// Replaces every $${expression} of `code` by its value. The loop ends: each round
-// replaces a pattern holding "$$" by a text holding at most one "$", so the
-// number of "$" in the text falls every round.
-void expand_expressions(std::string& code, bool number_as_byte, ExprState& state) {
-  for (;;) {
-    size_t start = code.find(EXPRESSION_START);
-    if (start == std::string::npos) return;
-    size_t end = code.find('}', start + EXPRESSION_START.size());
-    if (end == std::string::npos) return;
-    std::string pattern = code.substr(start, end + 1 - start);
-    std::string expression =
-        pattern.substr(EXPRESSION_START.size(), pattern.size() - EXPRESSION_START.size() - 1);
-    std::string replacement;
-    // An expression that does not parse leaves no number; it is dropped.
-    if (evaluate_expression(expression, state) == 0) {
-      const std::string& number = state.result;
-      if (number_as_byte) {
-        replacement = "${" + number + "}";
-      } else if (contains(pattern, "pin_no") && number.size() < 4) {
-        replacement = std::string(4 - number.size(), '0') + number;
-      } else {
-        replacement = number;
-      }
-    }
-    replace_all(code, pattern, replacement);
   }
 }
 
