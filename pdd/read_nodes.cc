@@ -10,6 +10,7 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/debug_trace.h"
@@ -23,9 +24,6 @@ namespace {
 constexpr int64_t kBlockHeaderBytes = 8;
 constexpr int64_t kMinStringBytes = 3;       // an empty string: the terminator alone
 constexpr int64_t kMinItemRecordBytes = 12;  // item code and block header
-// When the input is not a regular file its size is unknown; no count or length may
-// then promise more than this many bytes.
-constexpr int64_t kUnsizedInputLimit = int64_t{16} << 20;
 
 constexpr char kTerminator[] = "$$$";
 constexpr size_t kTerminatorLength = 3;
@@ -54,8 +52,8 @@ struct StringBlock {
 
 class NodeReader {
  public:
-  // `size` is the length of the file, or -1 when it is not known.
-  NodeReader(int fd, int64_t size) : fd_(fd), size_(size) {}
+  // Parses the file's bytes, which must outlive the reader.
+  explicit NodeReader(std::string_view file) : file_(file) {}
   ~NodeReader() {
     for (int i = 0; i < count_; ++i) free_node_ptr(table_[i]);
   }
@@ -89,22 +87,16 @@ class NodeReader {
   bool append(NodeKind kind, void* node, const char* tag);
   const NodePtr* find(const char* tag) const;
 
-  int fd_;
-  int64_t size_;
+  std::string_view file_;
   int64_t position_ = 0;
   NodePtr* table_[PDD_NODE_TABLE_SIZE] = {};
   int count_ = 0;
 };
 
 bool NodeReader::read_exact(void* buffer, size_t size) {
-  auto* bytes = static_cast<char*>(buffer);
-  size_t done = 0;
-  while (done < size) {
-    ssize_t n = read_retry(fd_, bytes + done, size - done);
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-    position_ += n;
-  }
+  if (size > static_cast<uint64_t>(remaining())) return false;
+  std::memcpy(buffer, file_.data() + position_, size);
+  position_ += static_cast<int64_t>(size);
   return true;
 }
 
@@ -125,8 +117,7 @@ bool NodeReader::read_int(int32_t* value) {
 }
 
 int64_t NodeReader::remaining() const {
-  if (size_ < 0) return kUnsizedInputLimit;
-  return size_ > position_ ? size_ - position_ : 0;
+  return static_cast<int64_t>(file_.size()) - position_;
 }
 
 std::optional<StringBlock> NodeReader::read_block(size_t needed, std::optional<int32_t> count) {
@@ -375,10 +366,33 @@ NodePtr* NodeReader::build_top_menu() {
   return top;
 }
 
+// Reads the first `size` bytes of `fd` into `file`, in one read when the system
+// allows. A file that shrank meanwhile gives what it still holds; false when a
+// read fails.
+bool read_whole_file(int fd, int64_t size, std::string* file) {
+  file->resize(static_cast<size_t>(size));
+  size_t done = 0;
+  while (done < file->size()) {
+    ssize_t n = read_retry(fd, file->data() + done, file->size() - done);
+    if (n < 0) return false;
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  file->resize(done);
+  return true;
+}
+
 }  // namespace
 
 NodePtr* read_pdd(const char* path) {
-  int fd = path ? open(path, O_RDONLY | O_CLOEXEC) : -1;
+  // Without O_NONBLOCK a FIFO without a writer would hold the open for ever.
+  int fd = path ? open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK) : -1;
+  struct stat st;
+  if (fd >= 0 && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+    // A FIFO, a device or a directory has no size to read up to; it is no PDD.
+    close(fd);
+    fd = -1;
+  }
   if (fd < 0) {
     const char* shown = path ? path : "(null)";
     error_message("ERROR !! \n");
@@ -386,17 +400,14 @@ NodePtr* read_pdd(const char* path) {
     error_message("Can't open [ %s ] for reading.\n", shown);
     return nullptr;
   }
-  struct stat st;
-  int64_t size = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? int64_t{st.st_size} : -1;
-  NodePtr* top = nullptr;
-  {
-    NodeReader reader(fd, size);
-    while (reader.read_node_ptr()) {
-    }
-    top = reader.build_top_menu();
-  }
+  std::string file;
+  bool whole = st.st_size <= PDD_MAX_FILE_SIZE && read_whole_file(fd, st.st_size, &file);
   close(fd);
-  return top;
+  if (!whole) return nullptr;
+  NodeReader reader(file);
+  while (reader.read_node_ptr()) {
+  }
+  return reader.build_top_menu();
 }
 
 bool is_valid_top_menu(const NodePtr* ref) {

@@ -50,9 +50,10 @@
 //
 // Reading
 // -------
-// Every integer is one read(2) and every block's data one more; nothing is
-// buffered. Fewer than 4 bytes where a type code belongs is the normal end of the
-// file. Inside a record, any of the following fails that node: a short read; a
+// The file must be a regular file; it is opened without blocking (so that a FIFO
+// cannot hold the reader) and read whole, up to the size it has when opened, in one
+// read, then parsed from memory. Fewer than 4 bytes where a type code belongs is
+// the normal end of the file. Inside a record, any of the following fails that node: a short read; a
 // creation check of pdd/createmem.h; an SCLIST item code other than 5; a MENU item
 // tag not found among the nodes read so far. A failed node is left out and reading
 // goes on at the current file position. A short read of any integer inside a record
@@ -62,6 +63,7 @@
 //
 // Limits (files beyond them lie outside the format; none of them is ever written
 // past):
+// - a file larger than PDD_MAX_FILE_SIZE is not read at all: no PDD;
 // - a count or length that cannot fit in the rest of the file fails its node at
 //   once, before anything is allocated for it: a negative or oversized
 //   total_strings_len, a negative no_of_strings or one whose strings (at least 3
@@ -99,13 +101,16 @@ enum PddFileCode : int32_t {
 inline constexpr int PDD_NODE_TABLE_SIZE = 200;
 inline constexpr int PDD_BLOCK_STRING_LIMIT = 100;
 inline constexpr int32_t PDD_MAX_STRING_LENGTH = 65536;
+inline constexpr int64_t PDD_MAX_FILE_SIZE = int64_t{64} << 20;
 
 // Reads the compiled PDD at `path`. Gives the top menu: a reference named
 // TOP_MENU_NAME of kind MENU whose items are the nodes read, in file order, and
 // which owns them all (release it with free_pdd). Gives nullptr when the file cannot
-// be opened (after "ERROR !! \n", "An error has occurred while trying to read :
-// %s\n" and "Can't open [ %s ] for reading.\n" on standard error) or when the top
-// menu cannot be built (after freeing every node read). With debug level 4 the
+// be opened or is not a regular file (after "ERROR !! \n", "An error has occurred
+// while trying to read : %s\n" and "Can't open [ %s ] for reading.\n" on standard
+// error), when it is larger than PDD_MAX_FILE_SIZE or a read fails (without a
+// message, as the callers report a corrupt file), or when the top menu cannot be
+// built (after freeing every node read). With debug level 4 the
 // reading is traced to the debug file and every menu read is dumped.
 NodePtr* read_pdd(const char* path);
 
