@@ -42,6 +42,29 @@ int fail_with_listing(const char* line) {
   return BANNER_FAILED;
 }
 
+// The formatter may run with more rights than the user: a user's own definition
+// gets banner files of the banner directory, never a file elsewhere or a program.
+int check_user_banner(const JobSettings& s, const std::string& program) {
+  const char* error = nullptr;
+  const char* reason = nullptr;
+  if (!program.empty() && program[0] == '/') {
+    error = "Banner File name Error!";
+    reason = "A user's own queue definition may only name a banner file of the banner "
+             "directory.\n";
+  } else if (get_definition(ds_key(s.data_stream, "execute_banner")) == "yes") {
+    error = "Banner Program Error!";
+    reason = "A user's own queue definition may not run a banner program.\n";
+  }
+  if (!reason) return JOBSHAPER_OK;
+  std::string text = strprintf("\n%s: %s\n\n", s.invocation.c_str(), error);
+  text += strprintf("Banner Program : %s\n\n", program.c_str());
+  text += reason;
+  text += "Sorry banner Page will NOT be printed.\n\n";
+  std::fputs(text.c_str(), stderr);
+  LIST("%s", text.c_str());
+  return JOBSHAPER_FAILED;
+}
+
 }  // namespace
 
 int check_banner(JobSettings& s, std::string* source) {
@@ -80,6 +103,9 @@ int check_banner(JobSettings& s, std::string* source) {
     program = get_definition(ds_key(s.data_stream, "banner_file"));
   }
   LIST("banner_prog = %s\n", program.c_str());
+  if (s.user_vqd) {
+    if (int status = check_user_banner(s, program); status != JOBSHAPER_OK) return status;
+  }
 
   if (program.empty() || program[0] != '/') {
     bool no_source = program.empty();

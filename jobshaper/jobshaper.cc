@@ -253,6 +253,7 @@ void JobShaper::choose_user_vqd() {
     struct stat st;
     if (lstat(user_vqd.c_str(), &st) == 0) {
       s_.vqd = user_vqd;
+      s_.user_vqd = true;
       LIST("User Virtual Queue Definition    : Available\n");
     } else {
       LIST("User Virtual Queue Definition    : Not Available\n");
@@ -345,6 +346,20 @@ int JobShaper::load_pdd() {
     std::fprintf(stderr, "\t- Missing '%s' field.\n", "pdd");
     std::fprintf(stderr, "\nSolution:\n");
     std::fprintf(stderr, "\t- Re-create the [ %s ] print queue.\n\n", s_.queue.c_str());
+    return JOBSHAPER_FAILED;
+  }
+  if (s_.user_vqd && pdd.find('/') != std::string::npos) {
+    // The formatter may run with more rights than the user: a user's own definition
+    // names a PDD of the PDD directory, never a file elsewhere.
+    std::string text = strprintf("\n%s: Virtual Queue Definition File Error!\n",
+                                 s_.invocation.c_str());
+    text += "\nReason:\n";
+    text += strprintf("\t- The user's own queue definition names the PDD [ %s ].\n", pdd.c_str());
+    text += "\t- A user's queue definition may only name a PDD file without a '/'.\n";
+    text += "\nSolution:\n";
+    text += strprintf("\t- Correct the 'pdd' field of %s.\n\n", s_.vqd.c_str());
+    std::fputs(text.c_str(), stderr);
+    LIST("%s", text.c_str());
     return JOBSHAPER_FAILED;
   }
   pdd_path_ = strprintf("%s%s/%s", paths::rooted(paths::kInstallPrefix).c_str(),

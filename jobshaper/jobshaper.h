@@ -29,6 +29,7 @@ struct JobSettings {
   bool banner = false;            // -b
   std::string system_vqd;         // built at -q
   std::string vqd;                // the VQD in use
+  bool user_vqd = false;          // the VQD in use is the user's own
   bool codeset_utf8 = false;      // the VQD holds "STRINGCODESET_UTF8"
   std::string locale;             // VQD "locale"
   std::string data_stream;        // VQD "ds_list" after the automatic choice

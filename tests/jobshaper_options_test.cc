@@ -206,6 +206,46 @@ TEST_F(BannerTest, RefusedBanners) {
   }
 }
 
+// A user's own definition keeps its settings and banner files of the banner
+// directory, but cannot make the formatter read a file or run a program elsewhere.
+TEST_F(BannerTest, PerUserDefinitionsStayInsideTheSuitesDirectories) {
+  tree.write(kBanners + "prog", "#!/bin/sh\necho PROGRAM\n", 0755);
+  tree.write("elsewhere/x.b", read_file(tree.path(kPddDir + "generic_pcl.b")));
+  const std::string user_vqd = tree.path("root/.quintaro/vir_queues/bq/.bq");
+  const std::string file_error = "\n" + kProgram + ": Banner File name Error!\n\nBanner Program : ";
+  const std::string sorry = "Sorry banner Page will NOT be printed.\n\n";
+  struct Case {
+    std::string extra;
+    int status;
+    std::string out;
+    std::string err;
+  };
+  const Case cases[] = {
+      {"pcl_banner_file=pcl_banner\n", 0, kPclPrologue + "PCL BANNER\n" + kPclEnd, ""},
+      {"pcl_banner_file=" + tree.path("elsewhere/x.b") + "\n", 255, "",
+       file_error + tree.path("elsewhere/x.b") + "\n\nA user's own queue definition may only " +
+           "name a banner file of the banner directory.\n" + sorry},
+      {"pcl_banner_file=prog\npcl_execute_banner=yes\n", 255, "",
+       "\n" + kProgram + ": Banner Program Error!\n\nBanner Program : prog\n\n" +
+           "A user's own queue definition may not run a banner program.\n" + sorry},
+      {"pcl_banner_file=pcl_banner\npdd=../../../../../elsewhere/x.b\n", 255, "",
+       "\n" + kProgram + ": Virtual Queue Definition File Error!\n\nReason:\n"
+       "\t- The user's own queue definition names the PDD [ ../../../../../elsewhere/x.b ].\n"
+       "\t- A user's queue definition may only name a PDD file without a '/'.\n"
+       "\nSolution:\n\t- Correct the 'pdd' field of " + user_vqd + ".\n\n"},
+  };
+  for (const Case& c : cases) {
+    tree.write("root/.quintaro/vir_queues/bq/.bq", base_ + c.extra);
+    RunResult r = run({"-q", "bq", "-b", "-u", "root"});
+    EXPECT_EQ(r.status, c.status) << c.extra;
+    EXPECT_EQ(r.out, c.out) << c.extra;
+    EXPECT_EQ(r.err, c.err) << c.extra;
+    // The same lines in the system's definition are the administrator's to choose.
+    banner_queue(c.extra);
+    EXPECT_EQ(run({"-q", "bq", "-b"}).status, 0) << c.extra;
+  }
+}
+
 }  // namespace
 
 namespace {

@@ -124,6 +124,14 @@ TEST_F(JobshaperTest, DefinitionErrorsExplainThemselves) {
                              "   - Ensure the virtual queue definition file exists and "
                              "references\n     the correct PDD file..\n\n");
   EXPECT_EQ(bad_pdd.out, "");
+
+  // A FIFO without a writer neither holds the formatter nor passes for a PDD.
+  ASSERT_EQ(mkfifo(tree.path(kPddDir + "fifo.b").c_str(), 0644), 0);
+  write_queue("fifo_pdd", "pdd=fifo.b\nds_list=pcl\n");
+  RunResult fifo = run({"-q", "fifo_pdd"});
+  EXPECT_EQ(fifo.status, 255);
+  EXPECT_EQ(fifo.err.rfind("ERROR !! \nAn error has occurred while trying to read : ", 0), 0u);
+  EXPECT_EQ(fifo.out, "");
 }
 
 TEST_F(JobshaperTest, PassthroughCopiesTheJobUnchanged) {
