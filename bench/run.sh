@@ -1,18 +1,22 @@
 #!/usr/bin/env bash
 # Benchmarks of the job formatter, run by hand: bench/run.sh [BUILD_DIR]
 #  (a) copying a 1 GiB job from a file into a pipe: jobshaper against dd bs=8192 and cat;
-#  (b) the wall time of formatting a small job, against cat of the same file.
+#  (b) the wall time of formatting a small job, against cat of the same file;
+#  (c) the same for a queue whose PDD has 40 options of 12 choices, all sent;
+#  (d) the time of one job whose prologue holds 40,000 different expressions.
 set -euo pipefail
 . "$(dirname "$0")/timing.sh"
 here="$(cd "$(dirname "$0")" && pwd)"
 build="${1:-$here/../build}"
 build="$(cd "$build" && pwd)"
 jobshaper="$build/jobshaper/jobshaper"
-[ -x "$jobshaper" ] || { echo "build jobshaper first (ninja -C $build jobshaper make_sample_tree)"; exit 1; }
+make_tree="$build/bench/make_bench_tree"
+[ -x "$jobshaper" ] && [ -x "$make_tree" ] ||
+  { echo "build first: ninja -C $build jobshaper make_bench_tree"; exit 1; }
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/quintaro-bench.XXXXXX")"
 trap 'rm -rf "$work"' EXIT
-"$build/sample/make_sample_tree" "$work/root"
+"$make_tree" "$work/root"
 export QUINTARO_ROOT="$work/root"
 
 
@@ -38,12 +42,23 @@ rm -f "$work/big"
 runs=${BENCH_RUNS:-500}
 echo "== (b) formatting a small job, $runs runs"
 printf 'A small job.\n' >"$work/small"
-many_jobshaper() {
-  for ((i = 0; i < runs; i++)); do "$jobshaper" -q sample_pcl -f "$work/small" >/dev/null; done
+small_job() {  # QUEUE LABEL
+  local queue=$1 label=$2 sj sc
+  many_jobshaper() {
+    for ((i = 0; i < runs; i++)); do "$jobshaper" -q "$queue" -f "$work/small" >/dev/null; done
+  }
+  many_cat() { for ((i = 0; i < runs; i++)); do cat "$work/small" >/dev/null; done; }
+  sj=$(timed many_jobshaper)
+  sc=$(timed many_cat)
+  printf '  jobshaper     %8.3f ms per job\n' "$(calc "$sj * 1000 / $runs")"
+  printf '  cat           %8.3f ms per job\n' "$(calc "$sc * 1000 / $runs")"
+  printf '  jobshaper time / cat time = %.2f (%s)\n' "$(calc "$sj / $sc")" "$label"
 }
-many_cat() { for ((i = 0; i < runs; i++)); do cat "$work/small" >/dev/null; done; }
-sj=$(timed many_jobshaper)
-sc=$(timed many_cat)
-printf '  jobshaper     %8.3f ms per job\n' "$(calc "$sj * 1000 / $runs")"
-printf '  cat           %8.3f ms per job\n' "$(calc "$sc * 1000 / $runs")"
-printf '  jobshaper time / cat time = %.2f (aim: at most 2)\n' "$(calc "$sj / $sc")"
+small_job sample_pcl "aim: at most 2"
+
+echo "== (c) formatting a small job for a queue with 40 options of 12 choices, $runs runs"
+small_job bench40 "aim: at most 1.5"
+
+echo "== (d) one job whose prologue holds 40,000 different expressions"
+expressions() { "$jobshaper" -q expr40k -f "$work/small" >/dev/null; }
+printf '  jobshaper     %8.3f s (aim: well under a second)\n' "$(best expressions)"

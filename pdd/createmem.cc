@@ -37,7 +37,10 @@ bool copy_into(char** target, const char* text) {
 
 }  // namespace
 
-void* allocate_cleared(size_t size, const char* unit, int line) {
+namespace {
+
+// allocate_cleared without the clearing, for blocks that are filled at once.
+void* allocate_filled_later(size_t size, const char* unit, int line) {
   if (size == 0) return nullptr;
   PddLibrary& library = pdd_library();
   auto allocate = library.allocate ? library.allocate : std::malloc;
@@ -55,15 +58,23 @@ void* allocate_cleared(size_t size, const char* unit, int line) {
     pdd_message("INTERNAL ERROR: Memory allocation error in file %s at line %d\n", unit, line);
     return nullptr;
   }
-  std::memset(block, 0, size);
+  return block;
+}
+
+}  // namespace
+
+void* allocate_cleared(size_t size, const char* unit, int line) {
+  void* block = allocate_filled_later(size, unit, line);
+  if (block) std::memset(block, 0, size);
   return block;
 }
 
 char* copy_text(const char* text) {
   if (text == nullptr) return nullptr;
   size_t length = std::strlen(text);
-  char* copy = static_cast<char*>(ALLOCATE(length + 1));
-  if (copy) std::memcpy(copy, text, length);
+  // Every byte is written: the text and its terminating zero.
+  char* copy = static_cast<char*>(allocate_filled_later(length + 1, "createmem", __LINE__));
+  if (copy) std::memcpy(copy, text, length + 1);
   return copy;
 }
 

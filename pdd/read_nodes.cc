@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstdarg>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
@@ -37,23 +39,30 @@ void error_message(const char* format, ...) {
   write_all(2, text);
 }
 
-struct FreeDeleter {
-  void operator()(char* p) const { std::free(p); }
-};
-
-// The strings of one block. They point into `data`, where the first character of
-// each terminator has been replaced by a zero byte.
+// The strings of one block. They point into the reader's copy of the file, where
+// the first character of each terminator has been replaced by a zero byte.
 struct StringBlock {
-  std::unique_ptr<char, FreeDeleter> data;
-  std::vector<const char*> strings;
+  std::array<const char*, PDD_BLOCK_STRING_LIMIT> strings;  // the first ones filled
 
   const char* operator[](size_t i) const { return strings[i]; }
 };
 
+// The first terminator that starts in [from, end) and ends before `end`, or nullptr.
+char* find_terminator(char* from, char* end) {
+  while (end - from >= static_cast<ptrdiff_t>(kTerminatorLength)) {
+    auto* dollar = static_cast<char*>(
+        std::memchr(from, kTerminator[0], static_cast<size_t>(end - from) - kTerminatorLength + 1));
+    if (!dollar) return nullptr;
+    if (std::memcmp(dollar, kTerminator, kTerminatorLength) == 0) return dollar;
+    from = dollar + 1;
+  }
+  return nullptr;
+}
+
 class NodeReader {
  public:
-  // Parses the file's bytes, which must outlive the reader.
-  explicit NodeReader(std::string_view file) : file_(file) {}
+  // Parses the file's bytes; the strings of each block are cut out in place.
+  explicit NodeReader(std::string file) : file_(std::move(file)) {}
   ~NodeReader() {
     for (int i = 0; i < count_; ++i) free_node_ptr(table_[i]);
   }
@@ -71,9 +80,9 @@ class NodeReader {
   bool read_raw_int(int32_t* value);
   bool read_int(int32_t* value);
   int64_t remaining() const;
-  // Reads a block and splits `count` strings from it (the block's own count when
-  // not given); fails when that is fewer than `needed`.
-  std::optional<StringBlock> read_block(size_t needed, std::optional<int32_t> count = {});
+  // Reads a block and splits `count` strings from it into `block` (the block's own
+  // count when not given); fails when that is fewer than `needed`.
+  bool read_block(StringBlock& block, size_t needed, std::optional<int32_t> count = {});
 
   bool read_string_node();
   bool read_list_node();
@@ -87,7 +96,7 @@ class NodeReader {
   bool append(NodeKind kind, void* node, const char* tag);
   const NodePtr* find(const char* tag) const;
 
-  std::string_view file_;
+  std::string file_;
   int64_t position_ = 0;
   NodePtr* table_[PDD_NODE_TABLE_SIZE] = {};
   int count_ = 0;
@@ -120,42 +129,36 @@ int64_t NodeReader::remaining() const {
   return static_cast<int64_t>(file_.size()) - position_;
 }
 
-std::optional<StringBlock> NodeReader::read_block(size_t needed, std::optional<int32_t> count) {
+bool NodeReader::read_block(StringBlock& block, size_t needed, std::optional<int32_t> count) {
   debug_trace().print(DEBUG_LIBRARY, "current seek pointer = %d\n", static_cast<int>(position_));
   int32_t total = 0;
   int32_t declared = 0;
-  if (!read_int(&total) || !read_int(&declared)) return std::nullopt;
+  if (!read_int(&total) || !read_int(&declared)) return false;
   debug_trace().print(DEBUG_LIBRARY, "no_of_strings = %d\n", declared);
   debug_trace().print(DEBUG_LIBRARY, "total_strings_len = %d\n", total);
   int64_t wanted = count ? *count : declared;
-  // Judge the counts before allocating anything, so that a corrupt file can never
-  // make the library ask for more memory than the file could fill.
-  if (total < 0 || total > remaining()) return std::nullopt;
-  if (wanted < 0 || wanted * kMinStringBytes > remaining()) return std::nullopt;
-  StringBlock block;
-  block.data.reset(
-      static_cast<char*>(allocate_cleared(static_cast<size_t>(total) + 1, "read_nodes", __LINE__)));
-  if (!block.data) return std::nullopt;
-  char* data = block.data.get();
-  if (!read_exact(data, static_cast<size_t>(total))) return std::nullopt;
-  // A block the file can hold is read whole before its strings are judged, so that
+  // Judge the counts before anything else, so that a corrupt count never sends the
+  // reader past the end of the file.
+  if (total < 0 || total > remaining()) return false;
+  if (wanted < 0 || wanted * kMinStringBytes > remaining()) return false;
+  // A block the file can hold is taken whole before its strings are judged, so that
   // the next record is found where it starts even when this one fails: too few
   // strings for its record, more than the string table holds, or a string without
   // its terminator.
+  char* data = file_.data() + position_;
+  char* data_end = data + total;
+  position_ += total;
   if (wanted < static_cast<int64_t>(needed) || wanted > PDD_BLOCK_STRING_LIMIT) {
-    return std::nullopt;
+    return false;
   }
-  size_t offset = 0;
   for (int64_t i = 0; i < wanted; ++i) {
-    void* found =
-        memmem(data + offset, static_cast<size_t>(total) - offset, kTerminator, kTerminatorLength);
-    if (!found) return std::nullopt;
-    char* end = static_cast<char*>(found);
+    char* end = find_terminator(data, data_end);
+    if (!end) return false;
     *end = '\0';
-    block.strings.push_back(data + offset);
-    offset = static_cast<size_t>(end - data) + kTerminatorLength;
+    block.strings[static_cast<size_t>(i)] = data;
+    data = end + kTerminatorLength;
   }
-  return block;
+  return true;
 }
 
 bool NodeReader::read_node_ptr() {
@@ -196,15 +199,14 @@ bool NodeReader::read_node_ptr() {
 
 bool NodeReader::read_string_node() {
   debug_trace().print(DEBUG_LIBRARY, "read_nodes.c: read_string_node()\n");
-  auto s = read_block(10);
-  if (!s) return false;
+  StringBlock b;
+  if (!read_block(b, 10)) return false;
   int32_t valid_type = 0;
   int32_t max_length = 0;
   if (!read_int(&valid_type) || !read_int(&max_length)) return false;
   // The value buffers are max_length+1 bytes each, cleared: a corrupt length must
   // not make us clear gigabytes.
   if (max_length > PDD_MAX_STRING_LENGTH) return false;
-  const StringBlock& b = *s;
   StringNode* node = create_string_node(b[0], b[2], b[1], b[3], b[4], b[5], valid_type, b[6], b[7],
                                         max_length, b[8], b[9]);
   if (!node) return false;
@@ -213,13 +215,12 @@ bool NodeReader::read_string_node() {
 
 bool NodeReader::read_list_node() {
   debug_trace().print(DEBUG_LIBRARY, "read_nodes.c: read_list_node()\n");
-  auto s = read_block(4);
-  if (!s) return false;
+  StringBlock b;
+  if (!read_block(b, 4)) return false;
   int32_t default_item = 0;
   int32_t no_of_items = 0;
   if (!read_int(&default_item) || !read_int(&no_of_items)) return false;
   if (no_of_items < 0 || no_of_items * kMinItemRecordBytes > remaining()) return false;
-  const StringBlock& b = *s;
   SclistNode* list = create_sclist_node(b[0], b[2], b[1], b[3], default_item, no_of_items);
   if (!list) return false;
   for (int32_t i = 0; i < no_of_items; ++i) {
@@ -235,9 +236,8 @@ bool NodeReader::read_list_struct(SclistNode* list, int32_t index) {
   debug_trace().print(DEBUG_LIBRARY, "read_nodes.c: read_list_struct()\n");
   int32_t code = 0;
   if (!read_int(&code) || code != PDD_FILE_SCLIST_ITEM) return false;
-  auto s = read_block(5);
-  if (!s) return false;
-  const StringBlock& b = *s;
+  StringBlock b;
+  if (!read_block(b, 5)) return false;
   set_sclist_item(list, index, b[0], b[1], b[2], b[3], b[4]);
   // Every text was given, so an absent one means its copy could not be made.
   const SclistItem& item = list->items[index];
@@ -246,13 +246,12 @@ bool NodeReader::read_list_struct(SclistNode* list, int32_t index) {
 
 bool NodeReader::read_number_node() {
   debug_trace().print(DEBUG_LIBRARY, "read_nodes.c: read_number_node()\n");
-  auto s = read_block(7);
-  if (!s) return false;
+  StringBlock b;
+  if (!read_block(b, 7)) return false;
   int32_t values[5] = {};  // default, decimal places, minimum, maximum, number type
   for (int32_t& value : values) {
     if (!read_int(&value)) return false;
   }
-  const StringBlock& b = *s;
   NumberNode* node = create_number_node(b[0], b[2], b[1], b[3], b[4], values[0], values[1],
                                         values[2], values[3], b[6], b[5], values[4]);
   if (!node) return false;
@@ -261,8 +260,8 @@ bool NodeReader::read_number_node() {
 
 bool NodeReader::read_menu_node() {
   debug_trace().print(DEBUG_LIBRARY, "read_nodes.c: read_menu_node()\n");
-  auto s = read_block(5);
-  if (!s) return false;
+  StringBlock b;
+  if (!read_block(b, 5)) return false;
   int32_t no_of_items = 0;
   if (!read_int(&no_of_items)) return false;
   // The item tags are read into one block, which must fit in the rest of the file;
@@ -270,16 +269,15 @@ bool NodeReader::read_menu_node() {
   if (no_of_items < 0 || kBlockHeaderBytes + no_of_items * kMinStringBytes > remaining()) {
     return false;
   }
-  const StringBlock& b = *s;
   MenuNode* menu = create_menu_node(b[0], b[1], b[2], b[3], b[4], no_of_items, nullptr);
   if (!menu) return false;
-  auto tags = read_block(static_cast<size_t>(no_of_items), no_of_items);
-  if (!tags) {
+  StringBlock tags;
+  if (!read_block(tags, static_cast<size_t>(no_of_items), no_of_items)) {
     free_menu_node(menu);
     return false;
   }
   for (int32_t i = 0; i < no_of_items; ++i) {
-    const NodePtr* ref = find((*tags)[static_cast<size_t>(i)]);
+    const NodePtr* ref = find(tags[static_cast<size_t>(i)]);
     if (ref) set_menu_item(menu, i, ref->name, ref->kind, ref->node);
     if (!ref || !menu->items[i].name) {
       free_menu_node(menu);
@@ -293,13 +291,12 @@ bool NodeReader::read_menu_node() {
 
 bool NodeReader::read_pdd_node() {
   debug_trace().print(DEBUG_LIBRARY, "read_nodes.c: read_pdd_node()\n");
-  auto s = read_block(8);
-  if (!s) return false;
+  StringBlock b;
+  if (!read_block(b, 8)) return false;
   int32_t special[3] = {};
   for (int32_t& value : special) {
     if (!read_int(&value)) return false;
   }
-  const StringBlock& b = *s;
   // create_pdd_node takes its texts over, so they are handed copies.
   char* texts[8] = {};
   bool copied = true;
@@ -319,9 +316,8 @@ bool NodeReader::read_pdd_node() {
 
 bool NodeReader::read_ddd_node() {
   debug_trace().print(DEBUG_LIBRARY, "read_nodes.c: read_ddd_node()\n");
-  auto s = read_block(2);
-  if (!s) return false;
-  const StringBlock& b = *s;
+  StringBlock b;
+  if (!read_block(b, 2)) return false;
   DddNode* node = create_ddd_node(b[0], b[1]);
   if (!node) return false;
   return append(NodeKind::DDD, node, b[0]);
@@ -404,7 +400,7 @@ NodePtr* read_pdd(const char* path) {
   bool whole = st.st_size <= PDD_MAX_FILE_SIZE && read_whole_file(fd, st.st_size, &file);
   close(fd);
   if (!whole) return nullptr;
-  NodeReader reader(file);
+  NodeReader reader(std::move(file));
   while (reader.read_node_ptr()) {
   }
   return reader.build_top_menu();
