@@ -7,6 +7,7 @@
 #include <string>
 #include <system_error>
 
+#include "common/paths.h"
 #include "pdd/pdd_writer.h"
 #include "sample/sample_tree.h"
 
@@ -17,9 +18,6 @@ using namespace pddfile;
 constexpr int kOptions = 40;
 constexpr int kChoices = 12;
 constexpr int kExpressions = 40000;
-
-const std::string kQueues = "/var/spool/printer/unix_prt_drivers/vir_queues/";
-const std::string kPddDir = "/usr/quintaro/etc/printers/bin/";
 
 std::string option_tag(int i) { return "pcl_option" + std::to_string(i); }
 
@@ -49,8 +47,8 @@ bool write_forty_options(const std::string& root) {
   pdd.add(PddRecord{"pcl", init_sequence, "", "${27}%-12345X@PJL${10}",
                     "@PJL ENTER LANGUAGE = PCL${10}", "${27}E${27}%-12345X",
                     "${27}E${27}%-12345X@PJL EOJ${10}${27}%-12345X", "", 0, 0, 0});
-  return pdd.save(root + kPddDir + "bench40.b") &&
-         save(root + kQueues + "bench40/.bench40", vqd);
+  return pdd.save(below_root(root, paths::pdd_file("bench40.b"))) &&
+         save(below_root(root, paths::system_vqd("bench40")), vqd);
 }
 
 // The PDD whose prologue string holds 40,000 different expressions.
@@ -59,8 +57,8 @@ bool write_many_expressions(const std::string& root) {
   for (int i = 0; i < kExpressions; ++i) prologue += "$${" + std::to_string(i) + "}";
   PddWriter pdd;
   pdd.add(PddRecord{"pcl", "", "", prologue, "", "", "", "", 0, 0, 0});
-  return pdd.save(root + kPddDir + "expr40k.b") &&
-         save(root + kQueues + "expr40k/.expr40k", "pdd=expr40k.b\nds_list=pcl\n");
+  return pdd.save(below_root(root, paths::pdd_file("expr40k.b"))) &&
+         save(below_root(root, paths::system_vqd("expr40k")), "pdd=expr40k.b\nds_list=pcl\n");
 }
 
 }  // namespace
@@ -74,7 +72,8 @@ int main(int argc, char** argv) {
   if (!write_sample_tree(root)) return 1;
   std::error_code error;
   for (const char* queue : {"bench40", "expr40k"}) {
-    std::filesystem::create_directories(root + kQueues + queue, error);
+    std::filesystem::path vqd = below_root(root, paths::system_vqd(queue));
+    std::filesystem::create_directories(vqd.parent_path(), error);
   }
   if (error || !write_forty_options(root) || !write_many_expressions(root)) {
     std::fprintf(stderr, "%s: cannot write the benchmark queues\n", argv[0]);

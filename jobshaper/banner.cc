@@ -118,8 +118,7 @@ int check_banner(JobSettings& s, std::string* source) {
       LIST("%s", text.c_str());
       return JOBSHAPER_FAILED;
     }
-    program = strprintf("%s%s/%s", paths::rooted(paths::kInstallPrefix).c_str(), "/etc/banners",
-                        program.c_str());
+    program = paths::banner_file(program);
     LIST("It is the default banner, look in: %s\n", program.c_str());
     // An empty source would name the banner directory itself: that is no banner.
     struct stat st;

@@ -134,8 +134,7 @@ int JobShaper::parse_options(int argc, char** argv) {
       case 'q':
         s_.queue = optarg;
         s_.have_queue = true;
-        s_.system_vqd = strprintf("%s/%s%s/%s/.%s", paths::rooted(paths::kSpoolDir).c_str(),
-                                  "printer/unix_prt_drivers", "/vir_queues", optarg, optarg);
+        s_.system_vqd = paths::system_vqd(optarg);
         break;
       case 'f': {
         // Close-on-exec here and for the debug file: a banner program gets neither.
@@ -211,10 +210,7 @@ void JobShaper::choose_user_vqd() {
   if (!entry) {
     LIST("User name [ %s ]             : NOT Found\n", s_.user.c_str());
   } else {
-    std::string home = paths::rooted(entry->pw_dir);
-    std::string props = strprintf("%s/%s/.%s/props/quint.properties",
-                                  paths::rooted(paths::kSpoolDir).c_str(),
-                                  "printer/unix_prt_drivers", "quintaro");
+    std::string props = paths::suite_properties();
     std::string unique_dir;
     bool found = false;
     if (FILE* file = std::fopen(props.c_str(), "r")) {
@@ -243,11 +239,7 @@ void JobShaper::choose_user_vqd() {
     }
     LIST(found ? "User Key                         : Found\n\n"
                : "User Key                         : Not Found\n\n");
-    std::string user_vqd =
-        found ? strprintf("%s/.%s/%s%s/%s/.%s", home.c_str(), "quintaro", unique_dir.c_str(),
-                          "/vir_queues", s_.queue.c_str(), s_.queue.c_str())
-              : strprintf("%s/.%s%s/%s/.%s", home.c_str(), "quintaro", "/vir_queues",
-                          s_.queue.c_str(), s_.queue.c_str());
+    std::string user_vqd = paths::user_vqd(entry->pw_dir, found ? &unique_dir : nullptr, s_.queue);
     LIST("User name                        : %s\n", s_.user.c_str());
     LIST("User Virtual Queue Definition    : %s\n", user_vqd.c_str());
     struct stat st;
@@ -362,8 +354,7 @@ int JobShaper::load_pdd() {
     LIST("%s", text.c_str());
     return JOBSHAPER_FAILED;
   }
-  pdd_path_ = strprintf("%s%s/%s", paths::rooted(paths::kInstallPrefix).c_str(),
-                        "/etc/printers/bin", pdd.c_str());
+  pdd_path_ = paths::pdd_file(pdd);
   LIST("Full path for PDD binary file = %s\n", pdd_path_.c_str());
   pdd_.reset(read_pdd(pdd_path_.c_str()));
   // A PDD is taken only with a top menu that holds items; an empty file is as

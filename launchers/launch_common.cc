@@ -17,9 +17,7 @@ std::string base_name(const char* invocation) {
 }
 
 std::string application_script_path(std::string_view name) {
-  std::string prefix = paths::rooted(paths::kInstallPrefix);
-  std::string application(name);
-  return strprintf("%s%s/.scripts/%s.sh", prefix.c_str(), "/bin", application.c_str());
+  return paths::application_script(name);
 }
 
 std::optional<PasswordEntry> set_script_environment(LauncherSystem& system, Environment& env) {
@@ -43,17 +41,3 @@ int report_exec_failure(LauncherSystem& system, int result, const std::string& p
   return LAUNCH_EXEC_FAILED;
 }
 
-bool ensure_standard_descriptors() {
-  for (int fd = 0; fd <= 2; ++fd) {
-    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
-    // The lower descriptors are open by now, so open() hands out exactly `fd`.
-    int opened = open("/dev/null", O_RDWR);
-    if (opened < 0) return false;
-    if (opened != fd) {
-      int moved = dup2(opened, fd);
-      close(opened);
-      if (moved < 0) return false;
-    }
-  }
-  return true;
-}

@@ -31,7 +31,3 @@ std::optional<PasswordEntry> set_script_environment(LauncherSystem& system, Envi
 int report_exec_failure(LauncherSystem& system, int result, const std::string& path, int argc,
                         char* const argv[]);
 
-// Makes sure descriptors 0, 1 and 2 are open, opening /dev/null on any that is
-// closed, so that no file a privileged process opens later takes one of their
-// numbers. Gives false when /dev/null cannot be opened.
-bool ensure_standard_descriptors();

@@ -10,6 +10,7 @@
 
 #include "common/format.h"
 #include "common/paths.h"
+#include "common/descriptors.h"
 #include "launchers/launch_common.h"
 
 namespace {
@@ -76,7 +77,7 @@ ApplicationClass application_class(const std::string& name) {
 }
 
 std::string control_program_path() {
-  return paths::rooted(std::string(paths::kInstallPrefix) + "/bin/" + kControlProgram);
+  return paths::control_program_file();
 }
 
 bool caller_is_admin(LauncherSystem& system, bool verbose) {

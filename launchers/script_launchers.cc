@@ -6,6 +6,7 @@
 
 #include "common/format.h"
 #include "common/paths.h"
+#include "common/descriptors.h"
 #include "launchers/launch_common.h"
 
 namespace {
@@ -21,17 +22,11 @@ int run_user_script(const std::string& path, int argc, char** argv, LauncherSyst
 
 }  // namespace
 
-std::string notice_script_path() {
-  std::string prefix = paths::rooted(paths::kInstallPrefix);
-  return strprintf("%s%s/.scripts/pact_notice.sh", prefix.c_str(), "/bin");
-}
+std::string notice_script_path() { return paths::notice_script(); }
 
 std::string quintspool_script_path() { return application_script_path("quintspool"); }
 
-std::string filter_script_path() {
-  std::string prefix = paths::rooted(paths::kInstallPrefix);
-  return strprintf("%s/bin/jobgate.sh", prefix.c_str());
-}
+std::string filter_script_path() { return paths::filter_script(); }
 
 int run_pactrunner(int argc, char** argv, LauncherSystem& system, Environment& env) {
   return run_user_script(notice_script_path(), argc, argv, system, env);
@@ -42,9 +37,8 @@ int run_spoolrunner(int argc, char** argv, LauncherSystem& system, Environment& 
 }
 
 int run_filtergate(int, char** argv, LauncherSystem& system, Environment& env) {
-  std::string prefix = paths::rooted(paths::kInstallPrefix);
   std::string error_prefix =
-      strprintf("jobgate.sh : error execv() of %s/bin/jobgate.sh: ", prefix.c_str());
+      strprintf("jobgate.sh : error execv() of %s: ", filter_script_path().c_str());
   // A failure leaves the caller's own identity, which the script then runs with.
   (void)system.set_uid(0);
   // The filter script may run as the superuser on the caller's behalf: nothing the

@@ -21,7 +21,6 @@
 namespace {
 
 constexpr const char* kProgram = "linebuilder";
-constexpr const char* kDevicesDir = "corvane/unix_prt_drivers";
 
 // Longest texts kept from the command line; longer ones are cut.
 constexpr size_t kNameLimit = 254;  // queue, device, host and user names
@@ -86,11 +85,6 @@ FILE* open_definition_file(const std::string& path) {
   return file;
 }
 
-std::string device_path(const std::string& device) {
-  return strprintf("%s/%s/%s/%s", paths::rooted(paths::kSpoolDir).c_str(), kDevicesDir,
-                   "/vir_devices", device.c_str());
-}
-
 class LineBuilder {
  public:
   ~LineBuilder();
@@ -137,13 +131,12 @@ int LineBuilder::parse_options(int argc, char** argv) {
       case 'q':
         job_.queue = std::string(optarg).substr(0, kNameLimit);
         have_queue_ = true;
-        vqd_path_ = strprintf("%s/%s%s/%s/.%s", paths::rooted(paths::kSpoolDir).c_str(),
-                              kDevicesDir, "/vir_queues", job_.queue.c_str(), job_.queue.c_str());
+        vqd_path_ = paths::transport_vqd(job_.queue);
         break;
       case 'v':
         device_ = std::string(optarg).substr(0, kNameLimit);
         have_device_ = true;
-        vdd_path_ = device_path(device_);
+        vdd_path_ = paths::vdd(device_);
         break;
       case 'h':
         job_.host = std::string(optarg).substr(0, kNameLimit);
@@ -222,7 +215,7 @@ int LineBuilder::read_queue() {
   }
   load_definitions(file);
   device_ = get_definition("device_name");
-  vdd_path_ = device_path(device_);
+  vdd_path_ = paths::vdd(device_);
   clear_definitions();
   LIST("Virtual Queue Def \t= %s\n", vqd_path_.c_str());
   LIST("Successfully opened the virtual queue def file.\n");

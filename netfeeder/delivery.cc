@@ -19,9 +19,6 @@
 
 namespace {
 
-constexpr const char* kLoginRecords = "/var/run/utmp";
-constexpr const char* kConsole = "/dev/console";
-constexpr const char* kMailProgram = "/usr/lib/sendmail";
 
 // A terminal line from the login records names a device below /dev: "pts/3", "tty1".
 // Anything that could lead elsewhere is not used.
@@ -99,7 +96,7 @@ std::string Notifier::find_user_tty(const std::string& user) {
   trace_.print("WRITE MODE, Looking for tty for user [%s].\n", user.c_str());
   std::string chosen;
   bool have_line = false;
-  UniqueFd records(open(paths::rooted(kLoginRecords).c_str(), O_RDONLY | O_CLOEXEC));
+  UniqueFd records(open(paths::login_records().c_str(), O_RDONLY | O_CLOEXEC));
   if (records.valid()) {
     struct utmp record;
     while (read_record(records.get(), &record, sizeof record)) {
@@ -152,7 +149,7 @@ bool Notifier::write_user_tty(const std::string& user, const LineList& lines) {
 void Notifier::write_console(const LineList& lines) {
   Identity::Privileged privileged(identity_);
   UniqueFd console(
-      open(paths::rooted(kConsole).c_str(), O_WRONLY | O_APPEND | O_NOCTTY | O_CLOEXEC));
+      open(paths::console().c_str(), O_WRONLY | O_APPEND | O_NOCTTY | O_CLOEXEC));
   if (!console.valid()) return;
   termios saved;
   bool is_terminal = tcgetattr(console.get(), &saved) == 0;
@@ -175,7 +172,7 @@ void Notifier::deliver_mail(const std::string& recipient, const LineList& lines)
     write_console(lines);
     return;
   }
-  std::string program = paths::rooted(kMailProgram);
+  std::string program = paths::mail_program();
   struct stat st;
   if (stat(program.c_str(), &st) != 0) {
     write_log(strprintf("Send mail not found : %s\n", program.c_str()));

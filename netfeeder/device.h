@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "netfeeder/sleeper.h"
-#include "netfeeder/unique_fd.h"
+#include "common/clock.h"
+#include "common/unique_fd.h"
 
 // Creates `path` exclusively (and closes it again) to prove that the name is free.
 // Gives "" on success, else the message to print.

@@ -184,7 +184,7 @@ void Agent::print_listing() {
 
 // Gives -1 to go on as the daemon, or the status to exit with.
 int Agent::set_up_device(PumpSetup& setup) {
-  std::string path = paths::rooted("/dev/") + settings_.device_name;
+  std::string path = paths::device_path(settings_.device_name);
   std::string message = claim_device_path(path);
   if (!message.empty()) {
     write_all(1, message);

@@ -19,7 +19,7 @@
 #include "netfeeder/identity.h"
 #include "netfeeder/options.h"
 #include "netfeeder/trace.h"
-#include "netfeeder/unique_fd.h"
+#include "common/unique_fd.h"
 
 enum MessageKind { IR_MESSAGE, RESPONSE_MESSAGE };
 

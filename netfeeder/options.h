@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "netfeeder/unique_fd.h"
+#include "common/unique_fd.h"
 
 // Exit statuses.
 inline constexpr int NETFEEDER_OK = 0;             // job done; resolution failures; signals

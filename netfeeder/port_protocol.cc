@@ -13,12 +13,6 @@
 #include "common/format.h"
 #include "common/io.h"
 
-void Sleeper::sleep_seconds(unsigned seconds) {
-  timespec left{static_cast<time_t>(seconds), 0};
-  while (nanosleep(&left, &left) != 0 && errno == EINTR) {
-  }
-}
-
 int Dialer::connect_socket(int fd, const sockaddr* address, socklen_t length) {
   return ::connect(fd, address, length) == 0 ? 0 : errno;
 }
@@ -91,11 +85,6 @@ std::string build_port_header(const Settings& s) {
   header += static_cast<char>(body.size() & 0xff);
   header.append("\x00\x08", 2);
   return header + body;
-}
-
-void set_nonblocking(int fd) {
-  int flags = fcntl(fd, F_GETFL);
-  if (flags >= 0) fcntl(fd, F_SETFL, flags | O_NONBLOCK);
 }
 
 UniqueFd PrinterLink::open_printer() {

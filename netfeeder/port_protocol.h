@@ -25,9 +25,10 @@
 #include <string_view>
 
 #include "netfeeder/options.h"
-#include "netfeeder/sleeper.h"
+#include "common/clock.h"
+#include "common/descriptors.h"
 #include "netfeeder/trace.h"
-#include "netfeeder/unique_fd.h"
+#include "common/unique_fd.h"
 
 // How connect_host treats a failed connection attempt:
 //             refused               timed out / host unreachable     interrupted
@@ -141,6 +142,3 @@ std::string response_text(const char* bytes, size_t n);
 // Rows of 16 bytes: "| ", "%02x " per byte, a tab and the printable bytes ("." for
 // others), a newline; a short last row is padded to line up.
 std::string hex_dump(std::string_view bytes);
-
-// Sets O_NONBLOCK on `fd`.
-void set_nonblocking(int fd);

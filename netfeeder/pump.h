@@ -16,7 +16,7 @@
 #include "netfeeder/options.h"
 #include "netfeeder/port_protocol.h"
 #include "netfeeder/trace.h"
-#include "netfeeder/unique_fd.h"
+#include "common/unique_fd.h"
 
 inline constexpr size_t BLOCK_SIZE = 1024;
 

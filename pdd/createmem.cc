@@ -47,11 +47,7 @@ void* allocate_filled_later(size_t size, const char* unit, int line) {
   void* block = allocate(size);
   for (unsigned delay = kFirstDelay; block == nullptr && delay <= kLastDelay; ++delay) {
     pdd_message("WARNING: unable to allocate memory; trying again.\n");
-    if (library.sleep_seconds) {
-      library.sleep_seconds(delay);
-    } else {
-      sleep(delay);
-    }
+    (library.sleeper ? *library.sleeper : real_sleeper()).sleep_seconds(delay);
     block = allocate(size);
   }
   if (block == nullptr) {

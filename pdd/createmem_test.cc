@@ -169,7 +169,11 @@ void* failing_allocate(size_t size) {
   return block;
 }
 
-void record_sleep(unsigned seconds) { g_sleeps.push_back(seconds); }
+class RecordingSleeper : public Sleeper {
+ public:
+  void sleep_seconds(unsigned seconds) override { g_sleeps.push_back(seconds); }
+};
+RecordingSleeper g_recording_sleeper;
 
 class AllocationTest : public pddtest::PddTest {
  protected:
@@ -179,7 +183,7 @@ class AllocationTest : public pddtest::PddTest {
     g_attempts = 0;
     g_sleeps.clear();
     pdd_library().allocate = failing_allocate;
-    pdd_library().sleep_seconds = record_sleep;
+    pdd_library().sleeper = &g_recording_sleeper;
   }
 };
 

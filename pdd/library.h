@@ -5,13 +5,15 @@
 
 #include <cstddef>
 
+#include "common/clock.h"
+
 struct PddLibrary {
   // Descriptor of the library's messages and node dumps. Standard output by
   // default; a program whose standard output carries a print job points it at
   // standard error instead.
   int output_fd = 1;
   void* (*allocate)(size_t size) = nullptr;    // nullptr: malloc
-  void (*sleep_seconds)(unsigned seconds) = nullptr;  // nullptr: sleep(3)
+  Sleeper* sleeper = nullptr;                  // nullptr: real_sleeper()
 };
 
 PddLibrary& pdd_library();

@@ -37,7 +37,11 @@ void* recording_allocate(size_t size) {
   return std::malloc(size);
 }
 
-void no_sleep(unsigned) {}
+class NoSleep : public Sleeper {
+ public:
+  void sleep_seconds(unsigned) override {}
+};
+NoSleep g_no_sleep;
 
 struct ReadResult {
   PddHandle pdd;
@@ -507,7 +511,7 @@ class ReadAllocationTest : public ReadNodesTest {
     fail_from_ = from;
     fail_to_ = to;
     pdd_library().allocate = allocate;
-    pdd_library().sleep_seconds = no_sleep;
+    pdd_library().sleeper = &g_no_sleep;
     pddtest::LibraryOutput quiet;
     PddHandle pdd(read_pdd(path.c_str()));
     pdd_library().allocate = nullptr;

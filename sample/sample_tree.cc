@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/paths.h"
 #include "pdd/pdd_writer.h"
 
 namespace {
@@ -138,11 +139,11 @@ std::string device_vdd(const std::string& root) {
 
 }  // namespace
 
+std::string below_root(const std::string& root, const std::string& place) {
+  return root + place.substr(paths::root().size());
+}
+
 bool write_sample_tree(const std::string& root) {
-  const std::string queues = root + "/var/spool/printer/unix_prt_drivers/vir_queues/";
-  // The transport command builder reads its own copy of the queues and the devices.
-  const std::string transport = root + "/var/spool/corvane/unix_prt_drivers/";
-  const std::string pdd_dir = root + "/usr/quintaro/etc/printers/bin/";
   struct Queue {
     const char* name;
     const char* ds_list;
@@ -151,9 +152,10 @@ bool write_sample_tree(const std::string& root) {
                              Queue{"sample_auto", "automatic"}}) {
     std::string name = queue.name;
     std::string vqd = queue_vqd(queue.ds_list);
-    if (!write_file(queues + name + "/." + name, vqd)) return false;
-    if (!write_file(transport + "vir_queues/" + name + "/." + name, vqd)) return false;
+    if (!write_file(below_root(root, paths::system_vqd(name)), vqd)) return false;
+    // The transport command builder reads its own copy of the queues and the devices.
+    if (!write_file(below_root(root, paths::transport_vqd(name)), vqd)) return false;
   }
-  if (!write_file(transport + "vir_devices/sample_dev", device_vdd(root))) return false;
-  return write_file(pdd_dir + "generic_pcl.b", sample_pdd());
+  if (!write_file(below_root(root, paths::vdd("sample_dev")), device_vdd(root))) return false;
+  return write_file(below_root(root, paths::pdd_file("generic_pcl.b")), sample_pdd());
 }

@@ -8,6 +8,9 @@
 // The loopback address of the sample device's printer.
 #define SAMPLE_PRINTER_ADDRESS "127.0.0.9"
 
+// `place`, a path of the suite's path table, below `root` instead of QUINTARO_ROOT.
+std::string below_root(const std::string& root, const std::string& place);
+
 // Writes the sample tree below `root`. Returns false (with a message on standard
 // error) when a file cannot be written.
 bool write_sample_tree(const std::string& root);

@@ -165,9 +165,7 @@ void SettingsView::not_found(const std::string& path) const {
 }
 
 int SettingsView::read_queue() {
-  const std::string vqd =
-      strprintf("%s/%s%s/%s/.%s", paths::rooted(paths::kSpoolDir).c_str(),
-                "printer/unix_prt_drivers", "/vir_queues", queue_.c_str(), queue_.c_str());
+  const std::string vqd = paths::system_vqd(queue_);
   FILE* file = open_definition_file(vqd);
   if (!file) {
     usage();
@@ -185,8 +183,7 @@ int SettingsView::read_queue() {
               strprintf("\tMissing '%s' field in %s\n\n", "pdd", vqd.c_str()));
     return SETTINGSVIEW_FAILED;
   }
-  pdd_path_ = strprintf("%s%s/%s", paths::rooted(paths::kInstallPrefix).c_str(),
-                        "/etc/printers/bin", pdd_.c_str());
+  pdd_path_ = paths::pdd_file(pdd_);
   listing_.data_streams = &data_streams_;
   return SETTINGSVIEW_OK;
 }
@@ -198,8 +195,7 @@ int SettingsView::run(int argc, char** argv) {
     if (int status = read_queue(); status != SETTINGSVIEW_OK) return status;
   } else {
     pdd_ = pdd_name_;
-    pdd_path_ = strprintf("%s%s/%s%s", paths::rooted(paths::kInstallPrefix).c_str(),
-                          "/etc/printers/bin", pdd_name_.c_str(), ".b");
+    pdd_path_ = paths::pdd_file(pdd_name_ + ".b");
   }
 
   struct stat st;

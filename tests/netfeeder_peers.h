@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "netfeeder/unique_fd.h"
+#include "common/unique_fd.h"
 
 // One listening port of a test printer.
 class TestPrinterPort {

@@ -1,0 +1,22 @@
+// The real clock and sleeper.
+#include "common/clock.h"
+
+#include <errno.h>
+
+void Sleeper::sleep_seconds(unsigned seconds) {
+  timespec left{static_cast<time_t>(seconds), 0};
+  while (nanosleep(&left, &left) != 0 && errno == EINTR) {
+  }
+}
+
+time_t Clock::now() { return time(nullptr); }
+
+Sleeper& real_sleeper() {
+  static Sleeper sleeper;
+  return sleeper;
+}
+
+Clock& real_clock() {
+  static Clock clock;
+  return clock;
+}

@@ -1,0 +1,24 @@
+// Time behind small interfaces: how long a program waits and what time it reads.
+// Programs use the real ones; tests put fakes in their place, so that no test sits
+// through a real wait.
+#pragma once
+
+#include <time.h>
+
+// Waiting. The real one sleeps, resuming after interruptions.
+class Sleeper {
+ public:
+  virtual ~Sleeper() = default;
+  virtual void sleep_seconds(unsigned seconds);
+};
+
+// The current time. The real one reads the system clock.
+class Clock {
+ public:
+  virtual ~Clock() = default;
+  virtual time_t now();
+};
+
+// The real ones, shared by everything that was not handed another.
+Sleeper& real_sleeper();
+Clock& real_clock();
