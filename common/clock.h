@@ -5,7 +5,10 @@
 
 #include <time.h>
 
-// Waiting. The real one sleeps, resuming after interruptions.
+// Waiting. The real one sleeps, resuming after interruptions, unless the environment
+// variable QUINTARO_SKIP_WAITS is set (read with secure_getenv, so never in a
+// set-user-id or set-group-id program): program tests set it so that no test sits
+// through a real wait of the program under test.
 class Sleeper {
  public:
   virtual ~Sleeper() = default;
