@@ -10,6 +10,7 @@
 #include "common/debug_trace.h"
 #include "common/format.h"
 #include "common/paths.h"
+#include "common/program_frame.h"
 #include "common/process.h"
 #include "jobshaper/copy.h"
 #include "jobshaper/encode.h"
@@ -60,7 +61,7 @@ int check_user_banner(const JobSettings& s, const std::string& program) {
   text += strprintf("Banner Program : %s\n\n", program.c_str());
   text += reason;
   text += "Sorry banner Page will NOT be printed.\n\n";
-  std::fputs(text.c_str(), stderr);
+  report(text);
   LIST("%s", text.c_str());
   return JOBSHAPER_FAILED;
 }
@@ -71,10 +72,7 @@ int check_banner(JobSettings& s, std::string* source) {
   std::string key = ds_key(s.data_stream, "banner_page");
   std::string banner_page = get_definition(key);
   if (s.banner && banner_page != "yes") {
-    if (s.input_fd > 0) {
-      close(s.input_fd);
-      s.input_fd = 0;
-    }
+    s.input_file.reset();
     LIST("\nWARNING:\n\n");
     LIST("There is a conflict between the \"%s\" tag and the command line.\n", "banner_page");
     LIST("The Command line specifies -b flag and");
@@ -114,7 +112,7 @@ int check_banner(JobSettings& s, std::string* source) {
       text += strprintf("Banner Program : %s\n\n", program.c_str());
       text += "The banner program is not a fully qualified path and has a '/' in it.\n";
       text += "Sorry banner Page will NOT be printed.\n\n";
-      std::fputs(text.c_str(), stderr);
+      report(text);
       LIST("%s", text.c_str());
       return JOBSHAPER_FAILED;
     }
@@ -123,7 +121,7 @@ int check_banner(JobSettings& s, std::string* source) {
     // An empty source would name the banner directory itself: that is no banner.
     struct stat st;
     if (no_source || !exists(program, &st)) {
-      std::fprintf(stderr, "\n%s: '%s' 1. File not found\n\n", s.invocation.c_str(),
+      reportf("\n%s: '%s' 1. File not found\n\n", s.invocation.c_str(),
                    program.c_str());
       LIST("\nERROR !!\n\n");
       LIST("File not found: %s\n\n", program.c_str());
@@ -145,7 +143,7 @@ int print_banner(const JobSettings& s, const std::string& source) {
 
   if (execute != "yes") {
     if (!target_exists(source, &st)) {
-      std::fprintf(stderr,
+      reportf(
                    "\n%s : Banner File '%s' not found\nNo Banner page to print. Bye.\n\n"
                    "Sorry there is no banner Page to print.\n\n",
                    s.invocation.c_str(), source.c_str());
@@ -156,7 +154,7 @@ int print_banner(const JobSettings& s, const std::string& source) {
     }
     int fd = open(source.c_str(), O_RDONLY);
     if (fd < 0) {
-      std::fprintf(stderr, "\n%s: Can't Open %s\n\n", s.invocation.c_str(), source.c_str());
+      reportf("\n%s: Can't Open %s\n\n", s.invocation.c_str(), source.c_str());
       LIST("Can't Open banner file : %s\n", source.c_str());
       return fail_with_listing("cleaning up and exiting with error\n");
     }
@@ -172,7 +170,7 @@ int print_banner(const JobSettings& s, const std::string& source) {
 
   LIST("        The execute_banner = YES.\n");
   if (!target_exists(source, &st)) {
-    std::fprintf(stderr, "\n%s: '%s' 2. File not found\n\n", s.invocation.c_str(),
+    reportf("\n%s: '%s' 2. File not found\n\n", s.invocation.c_str(),
                  source.c_str());
     LIST("ERROR !! : '%s' File not found\n\n", source.c_str());
     return fail_with_listing("cleaning up and exiting with error\n");
@@ -181,7 +179,7 @@ int print_banner(const JobSettings& s, const std::string& source) {
   if ((st.st_mode & S_IXUSR) == 0) {
     LIST("\tThe banner program does not have execute permissions\n"
          "\tSorry banner Page will NOT be printed.\n.\n");
-    std::fprintf(stderr,
+    reportf(
                  "\n%s : No execute permissions on %s\nSorry banner Page will NOT be printed.\n\n",
                  s.invocation.c_str(), source.c_str());
     return fail_with_listing("cleaning up and exiting with error\n");
@@ -217,12 +215,12 @@ int print_banner(const JobSettings& s, const std::string& source) {
   // own, never seen by a shell.
   pid_t pid = spawn_program(source, argv);
   if (pid < 0) {
-    std::fprintf(stderr, "\n%s: Can't run %s\n\n", s.invocation.c_str(), source.c_str());
+    reportf("\n%s: Can't run %s\n\n", s.invocation.c_str(), source.c_str());
     return fail_with_listing("cleaning up and exiting with error\n");
   }
   int status = wait_program(pid);
   if (status < 0) {
-    std::fprintf(stderr, "\n%s: Can't wait for %s\n\n", s.invocation.c_str(), source.c_str());
+    reportf("\n%s: Can't wait for %s\n\n", s.invocation.c_str(), source.c_str());
     return BANNER_FAILED;
   }
   return status;

@@ -12,7 +12,7 @@
 
 #include "common/debug_trace.h"
 #include "jobshaper/byte_escapes.h"
-#include "jobshaper/stderr_capture.h"
+#include "tests/support/capture.h"
 #include "pdd/createmem.h"
 #include "pdd/definitions.h"
 

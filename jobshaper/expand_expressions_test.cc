@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "jobshaper/stderr_capture.h"
+#include "tests/support/capture.h"
 #include "pdd/definitions.h"
 
 namespace {

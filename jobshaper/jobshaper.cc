@@ -4,28 +4,29 @@
 
 #include <errno.h>
 #include <fcntl.h>
-#include <getopt.h>
-#include <pwd.h>
 #include <signal.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
+#include <vector>
 
 #include "common/debug_trace.h"
 #include "common/format.h"
 #include "common/help_text.h"
 #include "common/io.h"
 #include "common/paths.h"
+#include "common/program_frame.h"
+#include "common/unique_fd.h"
 #include "jobshaper/banner.h"
 #include "jobshaper/code_strings.h"
 #include "jobshaper/copy.h"
 #include "jobshaper/encode.h"
 #include "jobshaper/overrides.h"
 #include "jobshaper/sniff.h"
+#include "jobshaper/user_queue.h"
 #include "pdd/definitions.h"
 #include "pdd/library.h"
 #include "pdd/read_nodes.h"
@@ -44,12 +45,7 @@ std::string usage_lines() {
          "                             [-s name] [ -d number -t file ]\n";
 }
 
-void usage() {
-  write_all(2, "\nUSAGE:\n" + usage_lines() +
-                   strprintf("\nTry '%s -H' for more information\n\n", kProgram));
-}
-
-void help() {
+std::string help_text(const ProgramFrame& frame) {
   std::string text = strprintf("\n%s\n\n", kProgram);
   text += "Formats print jobs according to printer queue settings.\n\n";
   text += "This program is designed to be called by an interface\n";
@@ -59,7 +55,7 @@ void help() {
   text += "the print job to the printer.\n\n";
   text += "This program reads from either a file or standard input and\n";
   text += "writes to standard output.\n";
-  text += "\nUSAGE:\n" + usage_lines();
+  text += frame.usage_section();
   text += help_options({
       {"-b", "Prints the banner file.\n"},
       {"-d number", "Specify the debug number. Valid options are 2 or 4.\n"},
@@ -86,17 +82,15 @@ void help() {
   text += "       Prints the default PostScript banner page for the PostScript\n";
   text += "       queue test_ps, for user admin on host localhost, with the\n";
   text += "       job title My Print Job.\n\n";
-  write_all(2, text);
+  return text;
 }
 
 class JobShaper {
  public:
-  ~JobShaper();
   int run(int argc, char** argv);
 
  private:
   int parse_options(int argc, char** argv);
-  void choose_user_vqd();
   int load_vqd();
   int choose_data_stream();
   int load_pdd();
@@ -108,158 +102,101 @@ class JobShaper {
   // Copies `fd` to standard output; reports a failure and remembers it.
   void copy_input(int fd);
 
+  // Declared first, so that the debug file is closed after everything else.
+  ProgramFrame frame_{kProgram, usage_lines(), 'H', JOBSHAPER_FAILED};
   JobSettings s_;
-  bool debug_given_ = false;
-  bool debug_file_given_ = false;
   PddHandle pdd_;
   std::string pdd_path_;
   std::string banner_source_;
   bool io_error_ = false;  // the job could not be read or written in full
 };
 
-JobShaper::~JobShaper() {
-  if (s_.input_fd > 0) close(s_.input_fd);
-  if (debug_trace().file) {
-    std::fclose(debug_trace().file);
-    debug_trace().file = nullptr;
-  }
-}
-
 int JobShaper::parse_options(int argc, char** argv) {
-  DebugTrace& trace = debug_trace();
-  optind = 1;
-  int c;
-  while ((c = getopt(argc, argv, "Hq:f:h:t:u:s:p:d:b")) != -1) {
-    switch (c) {
-      case 'q':
-        s_.queue = optarg;
-        s_.have_queue = true;
-        s_.system_vqd = paths::system_vqd(optarg);
-        break;
-      case 'f': {
-        // Close-on-exec here and for the debug file: a banner program gets neither.
-        int fd = open(optarg, O_RDONLY | O_CLOEXEC);
-        if (fd < 0) {
-          usage();
-          std::fprintf(stderr, "ERROR: Can't Open input file '%s'\n\n", optarg);
-          LIST("\n%s: Can't Open input file.\n\n", s_.invocation.c_str());
-          return JOBSHAPER_FAILED;
-        }
-        if (s_.input_fd > 0) close(s_.input_fd);
-        s_.input_fd = fd;
-        s_.title = optarg;
-        s_.have_title = true;
-        s_.quoted_title = "\"" + s_.title + "\"";
-        break;
-      }
-      case 's':
-        s_.title = optarg;
-        s_.have_title = true;
-        s_.quoted_title = "\"" + s_.title + "\"";
-        break;
-      case 'h':
-        s_.host = optarg;
-        s_.have_host = true;
-        break;
-      case 'u':
-        s_.user = optarg;
-        s_.have_user = true;
-        break;
-      case 'p':
-        s_.options = optarg;
-        s_.have_options = true;
-        break;
-      case 'b':
-        s_.banner = true;
-        break;
-      case 'd':
-        trace.level = std::atoi(optarg);
-        debug_given_ = true;
-        break;
-      case 't': {
-        FILE* file = std::fopen(optarg, "w+e");
-        if (!file) {
-          std::fprintf(stderr, "\n%s: Can't Open debug file '%s' for writing.\n\n",
-                       s_.invocation.c_str(), optarg);
-          return JOBSHAPER_FAILED;
-        }
-        if (trace.file) std::fclose(trace.file);
-        trace.file = file;
-        debug_file_given_ = true;
-        break;
-      }
-      case 'H':
-        help();
-        return JOBSHAPER_FAILED;
-      default:
-        usage();
-        return JOBSHAPER_FAILED;
-    }
-  }
-  if (debug_given_ && !debug_file_given_) {
-    usage();
-    std::fprintf(stderr, "\nERROR: Specify a writable debug filename with the -t flag.\n");
+  auto set_title = [this](const char* title) {
+    s_.title = title;
+    s_.have_title = true;
+    s_.quoted_title = "\"" + s_.title + "\"";
+  };
+  const std::vector<ProgramOption> options = {
+      {'H', false,
+       [&](const char*) {
+         report(help_text(frame_));
+         return JOBSHAPER_FAILED;
+       }},
+      {'q', true,
+       [&](const char* queue) {
+         s_.queue = queue;
+         s_.have_queue = true;
+         s_.system_vqd = paths::system_vqd(queue);
+         return -1;
+       }},
+      {'f', true,
+       [&](const char* file) {
+         // Close-on-exec, as the debug file: a banner program gets neither.
+         UniqueFd input(open(file, O_RDONLY | O_CLOEXEC));
+         if (!input.valid()) {
+           frame_.usage();
+           reportf("ERROR: Can't Open input file '%s'\n\n", file);
+           LIST("\n%s: Can't Open input file.\n\n", s_.invocation.c_str());
+           return JOBSHAPER_FAILED;
+         }
+         s_.input_file = std::move(input);
+         set_title(file);
+         return -1;
+       }},
+      {'h', true,
+       [&](const char* host) {
+         s_.host = host;
+         s_.have_host = true;
+         return -1;
+       }},
+      {'t', true,
+       [&](const char* file) {
+         if (frame_.open_debug_file(file)) return -1;
+         reportf("\n%s: Can't Open debug file '%s' for writing.\n\n", s_.invocation.c_str(), file);
+         return JOBSHAPER_FAILED;
+       }},
+      {'u', true,
+       [&](const char* user) {
+         s_.user = user;
+         s_.have_user = true;
+         return -1;
+       }},
+      {'s', true,
+       [&](const char* title) {
+         set_title(title);
+         return -1;
+       }},
+      {'p', true,
+       [&](const char* options) {
+         s_.options = options;
+         s_.have_options = true;
+         return -1;
+       }},
+      {'d', true,
+       [&](const char* number) {
+         frame_.set_debug_number(number);
+         return -1;
+       }},
+      {'b', false,
+       [&](const char*) {
+         s_.banner = true;
+         return -1;
+       }},
+  };
+  if (int status = frame_.parse(argc, argv, options); status != -1) return status;
+  if (!frame_.apply_debug_rule(DebugRule::ANY_NUMBER_NEEDS_FILE,
+                               "\nERROR: Specify a writable debug filename with the -t flag.\n")) {
     return JOBSHAPER_FAILED;
   }
-  if (debug_file_given_ && !debug_given_) trace.level = DEBUG_LISTING;
   return JOBSHAPER_OK;
 }
 
-void JobShaper::choose_user_vqd() {
-  struct passwd* entry = getpwnam(s_.user.c_str());
-  if (!entry) {
-    LIST("User name [ %s ]             : NOT Found\n", s_.user.c_str());
-  } else {
-    std::string props = paths::suite_properties();
-    std::string unique_dir;
-    bool found = false;
-    if (FILE* file = std::fopen(props.c_str(), "r")) {
-      std::string word;
-      int ch;
-      // Whitespace-separated words; the first "quint.unique.user.dir=D" names D.
-      auto take_word = [&]() {
-        size_t eq = word.find('=');
-        if (eq != std::string::npos && word.compare(0, eq, "quint.unique.user.dir") == 0) {
-          unique_dir = word.substr(eq + 1);
-          found = true;
-        }
-        word.clear();
-      };
-      while (!found && (ch = std::getc(file)) != EOF) {
-        if (std::isspace(ch)) {
-          if (!word.empty()) take_word();
-        } else {
-          word.push_back(static_cast<char>(ch));
-        }
-      }
-      if (!found && !word.empty()) take_word();
-      std::fclose(file);
-    } else {
-      LIST("File Missing (Unique Path)       : %s\n", props.c_str());
-    }
-    LIST(found ? "User Key                         : Found\n\n"
-               : "User Key                         : Not Found\n\n");
-    std::string user_vqd = paths::user_vqd(entry->pw_dir, found ? &unique_dir : nullptr, s_.queue);
-    LIST("User name                        : %s\n", s_.user.c_str());
-    LIST("User Virtual Queue Definition    : %s\n", user_vqd.c_str());
-    struct stat st;
-    if (lstat(user_vqd.c_str(), &st) == 0) {
-      s_.vqd = user_vqd;
-      s_.user_vqd = true;
-      LIST("User Virtual Queue Definition    : Available\n");
-    } else {
-      LIST("User Virtual Queue Definition    : Not Available\n");
-    }
-  }
-  LIST("\nUsing Virtual Queue Definition   : %s\n", s_.vqd.c_str());
-  LIST("\n%s\n\n", kDashes75);
-}
-
 int JobShaper::load_vqd() {
-  FILE* file = std::fopen(s_.vqd.c_str(), "r");
+  FILE* file = open_definition_file(s_.vqd);
   if (!file) {
-    usage();
-    std::fprintf(stderr, "ERROR: Printer Queue [ %s ] does not exist.\n\n", s_.queue.c_str());
+    frame_.usage();
+    reportf("ERROR: Printer Queue [ %s ] does not exist.\n\n", s_.queue.c_str());
     LIST("\n%s: Can't Open virtual queue definition file.\n\n", s_.invocation.c_str());
     LIST("Queue File: [%s]\n\n", s_.vqd.c_str());
     return JOBSHAPER_FAILED;
@@ -290,7 +227,7 @@ int JobShaper::load_vqd() {
     text += strprintf("\t- Missing '%s' field.\n", "ds_list");
     text += "\nSolution:\n";
     text += strprintf("\t- Re-create the [ %s ] print queue.\n\n", s_.queue.c_str());
-    std::fputs(text.c_str(), stderr);
+    report(text);
     LIST("%s", text.c_str());
     LIST("     - Add a line in %s:\n\n", s_.vqd.c_str());
     LIST("         ds_list=pcl   (For a PCL queue)\n\n");
@@ -305,8 +242,8 @@ int JobShaper::load_vqd() {
 int JobShaper::choose_data_stream() {
   std::string& ds = s_.data_stream;
   if (ds == "automatic" || ds == "automatic_plus" || ds == "automatic_pdf") {
-    s_.sniff_position = lseek(s_.input_fd, 0, SEEK_CUR);
-    int kind = sniff(s_.input_fd, false, &s_.sniffed);
+    s_.sniff_position = lseek(s_.input_fd(), 0, SEEK_CUR);
+    int kind = sniff(s_.input_fd(), false, &s_.sniffed);
     if (kind == SNIFF_PCL) {
       ds = "pcl";
       LIST("PCL file\n");
@@ -317,11 +254,11 @@ int JobShaper::choose_data_stream() {
       ds = ds == "automatic" ? "pcl" : "zt";
       LIST("Tessaly Style file\n");
     } else {
-      std::fprintf(stderr, "\n\n%s: Not sure about data stream type\n", s_.invocation.c_str());
-      std::fprintf(stderr, "Defaulting to PCL.\n");
+      reportf("\n\n%s: Not sure about data stream type\n", s_.invocation.c_str());
+      reportf("Defaulting to PCL.\n");
       ds = "pcl";
     }
-    if (s_.sniff_position >= 0) lseek(s_.input_fd, s_.sniff_position, SEEK_SET);
+    if (s_.sniff_position >= 0) lseek(s_.input_fd(), s_.sniff_position, SEEK_SET);
     LIST("Automatic queue - Sniffed the job the data stream is = %s\n", ds.c_str());
   } else if (ds == "pdf") {
     ds = "zt";
@@ -332,12 +269,12 @@ int JobShaper::choose_data_stream() {
 int JobShaper::load_pdd() {
   const std::string& pdd = get_definition("pdd");
   if (pdd.empty()) {
-    std::fprintf(stderr, "\n%s: Virtual Queue Definition File Error!\n", s_.invocation.c_str());
-    std::fprintf(stderr, "\nReason:\n");
-    std::fprintf(stderr, "\t- Could not find pdd type.\n");
-    std::fprintf(stderr, "\t- Missing '%s' field.\n", "pdd");
-    std::fprintf(stderr, "\nSolution:\n");
-    std::fprintf(stderr, "\t- Re-create the [ %s ] print queue.\n\n", s_.queue.c_str());
+    reportf("\n%s: Virtual Queue Definition File Error!\n", s_.invocation.c_str());
+    reportf("\nReason:\n");
+    reportf("\t- Could not find pdd type.\n");
+    reportf("\t- Missing '%s' field.\n", "pdd");
+    reportf("\nSolution:\n");
+    reportf("\t- Re-create the [ %s ] print queue.\n\n", s_.queue.c_str());
     return JOBSHAPER_FAILED;
   }
   if (s_.user_vqd && pdd.find('/') != std::string::npos) {
@@ -350,7 +287,7 @@ int JobShaper::load_pdd() {
     text += "\t- A user's queue definition may only name a PDD file without a '/'.\n";
     text += "\nSolution:\n";
     text += strprintf("\t- Correct the 'pdd' field of %s.\n\n", s_.vqd.c_str());
-    std::fputs(text.c_str(), stderr);
+    report(text);
     LIST("%s", text.c_str());
     return JOBSHAPER_FAILED;
   }
@@ -370,14 +307,14 @@ int JobShaper::load_pdd() {
   text += strprintf("   - Recompile the %s file.\n", pdd.c_str());
   text += "   - Ensure the virtual queue definition file exists and references\n";
   text += "     the correct PDD file..\n\n";
-  std::fputs(text.c_str(), stderr);
+  report(text);
   LIST("%s", text.c_str());
   LIST("cleaning up and exiting with error\n");
   return JOBSHAPER_FAILED;
 }
 
 void JobShaper::report_write_codes_failure(const char* field) {
-  std::fprintf(stderr, "%s: write_codes failed\n", s_.invocation.c_str());
+  reportf("%s: write_codes failed\n", s_.invocation.c_str());
   LIST("The write_codes function failed for %s.\n", field);
   LIST("Cleaning up and exiting.\n");
 }
@@ -454,7 +391,7 @@ int JobShaper::copy_job() {
       return JOBSHAPER_OK;
     }
   }
-  copy_input(s_.input_fd);
+  copy_input(s_.input_fd());
   return JOBSHAPER_OK;
 }
 
@@ -466,7 +403,7 @@ int JobShaper::write_end_of_job() {
   if (end.empty()) end = get_code_string(ds, nullptr, top, CODE_STRING1, nullptr, nullptr, nullptr);
   LIST("End of Job string = %s\n", end.c_str());
   if (!end.empty() && write_codes(end) != 0) {
-    std::fprintf(stderr, "%s: write_codes failed\n", s_.invocation.c_str());
+    reportf("%s: write_codes failed\n", s_.invocation.c_str());
     LIST("write_codes failed for ds_end_of_file\n");
     LIST("cleaning up and exiting with error\n");
     return JOBSHAPER_FAILED;
@@ -475,10 +412,7 @@ int JobShaper::write_end_of_job() {
 }
 
 int JobShaper::finish(int result) {
-  if (s_.input_fd > 0) {
-    close(s_.input_fd);
-    s_.input_fd = 0;
-  }
+  s_.input_file.reset();
   pdd_.reset();
   if (io_error_) {
     result = JOBSHAPER_FAILED;
@@ -507,18 +441,25 @@ int JobShaper::run(int argc, char** argv) {
   LIST("Printer Queue name               : %s\n", s_.queue.c_str());
   LIST("System Virtual Queue Definition  : %s\n\n", s_.system_vqd.c_str());
 
-  if (s_.have_user && s_.have_queue && !s_.queue.empty()) choose_user_vqd();
+  if (s_.have_user && s_.have_queue && !s_.queue.empty()) {
+    if (std::optional<std::string> user_vqd = find_user_vqd(s_.user, s_.queue)) {
+      s_.vqd = *user_vqd;
+      s_.user_vqd = true;
+    }
+    LIST("\nUsing Virtual Queue Definition   : %s\n", s_.vqd.c_str());
+    LIST("\n%s\n\n", kDashes75);
+  }
 
   if (!s_.have_queue || s_.queue.empty()) {
     LIST("\n%s: Missing Virtual Queue Definition File.\n", s_.invocation.c_str());
-    usage();
+    frame_.usage();
     return JOBSHAPER_FAILED;
   }
   if (int status = load_vqd(); status != JOBSHAPER_OK) return status;
 
   if (s_.data_stream == "passthrough") {
     if (s_.banner) return JOBSHAPER_OK;
-    copy_input(s_.input_fd);
+    copy_input(s_.input_fd());
     return finish(JOBSHAPER_OK);
   }
   if (int status = choose_data_stream(); status != JOBSHAPER_OK) return status;

@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "common/unique_fd.h"
+
 // Exit statuses.
 inline constexpr int JOBSHAPER_OK = 0;
 inline constexpr int JOBSHAPER_FAILED = 255;  // every error; also after the help text
@@ -16,7 +18,8 @@ struct JobSettings {
   std::string invocation;         // argv[0], used in messages
   std::string queue;              // -q
   bool have_queue = false;
-  int input_fd = 0;               // -f file, or standard input
+  UniqueFd input_file;            // -f file; standard input when not valid
+  int input_fd() const { return input_file.valid() ? input_file.get() : 0; }
   std::string title;              // -s, or the -f file name
   bool have_title = false;
   std::string quoted_title;       // the title between double quotes ("" when none)

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "jobshaper/stderr_capture.h"
+#include "tests/support/capture.h"
 
 namespace {
 

@@ -2,8 +2,6 @@
 // VQD, the device's VDD and the command line on standard output.
 #include "linebuilder/linebuilder.h"
 
-#include <getopt.h>
-#include <sys/stat.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +13,7 @@
 #include "common/help_text.h"
 #include "common/io.h"
 #include "common/paths.h"
+#include "common/program_frame.h"
 #include "linebuilder/command_builders.h"
 #include "pdd/definitions.h"
 
@@ -31,26 +30,18 @@ constexpr size_t kPathLimit = 255;
 // Writes one line of the debug listing (debug bit 2).
 #define LIST(...) debug_trace().print(DEBUG_LISTING, __VA_ARGS__)
 
-// Standard error is unbuffered: each message goes out whole, at once.
-void to_stderr(const std::string& text) { write_all(2, text); }
-
 std::string usage_lines() {
   return strprintf("    %s -v name [-j job] [-u user] [-h host] [-d number -t file]\n", kProgram) +
          strprintf("    %s -q name [-j job] [-u user] [-h host] [-d number -t file]\n", kProgram) +
          strprintf("    %s -H\n", kProgram);
 }
 
-void usage() {
-  to_stderr("\nUSAGE:\n" + usage_lines() +
-            strprintf("\nTry '%s -H' for more information\n\n", kProgram));
-}
-
-void help() {
+std::string help_text(const ProgramFrame& frame) {
   std::string text = strprintf("\n%s\n\n", kProgram);
   text += "This program generates the command line arguments for transport agents\n";
   text += "such as netfeeder, parfeeder, usbfeeder, and serfeeder\n";
   text += "based on the virtual device configuration file.\n";
-  text += "\nUSAGE:\n" + usage_lines();
+  text += frame.usage_section();
   text += help_options({
       {"-d number", "Specify the debug number. Valid options are 2 or 4."},
       {"-j job", "Specify the name of the print job."},
@@ -69,28 +60,15 @@ void help() {
   text += strprintf("    $ %s -v test_device\n", kProgram);
   text += "       For a device on /dev/lp0, produces:\n";
   text += "       parfeeder -d /dev/lp0\n\n";
-  to_stderr(text);
-}
-
-// Opens a definition file for reading. A directory is not a definition file: it
-// would open, read as nothing, and be reported as a file without its fields.
-FILE* open_definition_file(const std::string& path) {
-  FILE* file = std::fopen(path.c_str(), "r");
-  if (!file) return nullptr;
-  struct stat st;
-  if (fstat(fileno(file), &st) != 0 || S_ISDIR(st.st_mode)) {
-    std::fclose(file);
-    return nullptr;
-  }
-  return file;
+  return text;
 }
 
 class LineBuilder {
  public:
-  ~LineBuilder();
   int run(int argc, char** argv);
 
  private:
+  ProgramFrame frame_{kProgram, usage_lines(), 'H', LINEBUILDER_FAILED};
   int parse_options(int argc, char** argv);
   void list_header() const;
   int read_queue();
@@ -106,81 +84,65 @@ class LineBuilder {
   bool have_host_ = false;
   bool have_user_ = false;
   std::string device_;  // -v, or the VQD's device_name
-  bool debug_given_ = false;
   std::string vqd_path_;
   std::string vdd_path_;
 };
 
-LineBuilder::~LineBuilder() {
-  if (debug_trace().file) {
-    std::fclose(debug_trace().file);
-    debug_trace().file = nullptr;
-  }
-}
-
 int LineBuilder::parse_options(int argc, char** argv) {
-  DebugTrace& trace = debug_trace();
   if (argc < 2) {
-    usage();
+    frame_.usage();
     return LINEBUILDER_FAILED;
   }
-  optind = 1;
-  int c;
-  while ((c = getopt(argc, argv, "Hq:h:u:v:d:t:j:")) != -1) {
-    switch (c) {
-      case 'q':
-        job_.queue = std::string(optarg).substr(0, kNameLimit);
-        have_queue_ = true;
-        vqd_path_ = paths::transport_vqd(job_.queue);
-        break;
-      case 'v':
-        device_ = std::string(optarg).substr(0, kNameLimit);
-        have_device_ = true;
-        vdd_path_ = paths::vdd(device_);
-        break;
-      case 'h':
-        job_.host = std::string(optarg).substr(0, kNameLimit);
-        have_host_ = true;
-        break;
-      case 'u':
-        job_.user = std::string(optarg).substr(0, kNameLimit);
-        have_user_ = true;
-        break;
-      case 'j':
-        job_.job = std::string(optarg).substr(0, kJobLimit);
-        break;
-      case 'd':
-        trace.level = std::atoi(optarg);
-        debug_given_ = true;
-        break;
-      case 't': {
-        FILE* file = std::fopen(optarg, "w+");
-        if (!file) {
-          to_stderr(
-              strprintf("\n%s: Can't Open debug file '%s' for writing.\n\n", kProgram, optarg));
-          return LINEBUILDER_FAILED;
-        }
-        if (trace.file) std::fclose(trace.file);
-        trace.file = file;
-        break;
-      }
-      case 'H':
-        help();
-        return LINEBUILDER_FAILED;
-      default:
-        usage();
-        return LINEBUILDER_FAILED;
-    }
-  }
-  if (trace.level != 0 && !trace.file) {
-    usage();
-    to_stderr("Missing [-t] option, specify a debug filename.\n\n");
+  auto name = [](std::string& target, bool* given, size_t limit) {
+    return [&target, given, limit](const char* value) {
+      target = std::string(value).substr(0, limit);
+      if (given) *given = true;
+      return -1;
+    };
+  };
+  const std::vector<ProgramOption> options = {
+      {'H', false,
+       [&](const char*) {
+         report(help_text(frame_));
+         return LINEBUILDER_FAILED;
+       }},
+      {'q', true,
+       [&](const char* queue) {
+         job_.queue = std::string(queue).substr(0, kNameLimit);
+         have_queue_ = true;
+         vqd_path_ = paths::transport_vqd(job_.queue);
+         return -1;
+       }},
+      {'h', true, name(job_.host, &have_host_, kNameLimit)},
+      {'u', true, name(job_.user, &have_user_, kNameLimit)},
+      {'v', true,
+       [&](const char* device) {
+         device_ = std::string(device).substr(0, kNameLimit);
+         have_device_ = true;
+         vdd_path_ = paths::vdd(device_);
+         return -1;
+       }},
+      {'d', true,
+       [&](const char* number) {
+         frame_.set_debug_number(number);
+         return -1;
+       }},
+      {'t', true,
+       [&](const char* file) {
+         if (frame_.open_debug_file(file)) return -1;
+         reportf("\n%s: Can't Open debug file '%s' for writing.\n\n", kProgram, file);
+         return LINEBUILDER_FAILED;
+       }},
+      {'j', true, name(job_.job, nullptr, kJobLimit)},
+  };
+  if (int status = frame_.parse(argc, argv, options); status != -1) return status;
+  if (!frame_.apply_debug_rule(DebugRule::NONZERO_NUMBER_NEEDS_FILE,
+                               "Missing [-t] option, specify a debug filename.\n\n")) {
     return LINEBUILDER_FAILED;
   }
-  if (trace.file && !debug_given_) trace.level = DEBUG_LISTING;
   if (have_queue_ && have_device_) {
-    usage();
-    to_stderr("Options [ -q|-v ] are mutually exclusive, use one option only.\n\n");
+    frame_.usage();
+    report("Options [ -q|-v ] are mutually exclusive, use one option only.\n\n");
     return LINEBUILDER_FAILED;
   }
   return LINEBUILDER_OK;
@@ -198,7 +160,7 @@ void LineBuilder::list_header() const {
 
 int LineBuilder::transport_failed() const {
   LIST("ERROR !!. Got a NULL for cmd_line\n");
-  to_stderr(strprintf("\n%s: transport failed. Program aborted.\n\n", kProgram));
+  report(strprintf("\n%s: transport failed. Program aborted.\n\n", kProgram));
   return LINEBUILDER_FAILED;
 }
 
@@ -207,8 +169,8 @@ int LineBuilder::read_queue() {
   if (too_long(vqd_path_)) return transport_failed();
   FILE* file = open_definition_file(vqd_path_);
   if (!file) {
-    usage();
-    to_stderr(strprintf("\nERROR: Queue Name [ %s ] does not exist.\n\n", job_.queue.c_str()));
+    frame_.usage();
+    report(strprintf("\nERROR: Queue Name [ %s ] does not exist.\n\n", job_.queue.c_str()));
     LIST("\n\n");
     LIST("Can't Open %s\n\n", vqd_path_.c_str());
     return LINEBUILDER_FAILED;
@@ -227,8 +189,8 @@ int LineBuilder::read_device() {
   if (too_long(vdd_path_)) return transport_failed();
   FILE* file = open_definition_file(vdd_path_);
   if (!file) {
-    usage();
-    to_stderr(strprintf("\nERROR: Device Name [ %s ] does not exist.\n\n", device_.c_str()));
+    frame_.usage();
+    report(strprintf("\nERROR: Device Name [ %s ] does not exist.\n\n", device_.c_str()));
     LIST("\n\n");
     LIST("Can't Open %s\n\n", vdd_path_.c_str());
     return LINEBUILDER_FAILED;
@@ -250,7 +212,7 @@ int LineBuilder::run(int argc, char** argv) {
 
   const std::string transport_type = get_definition("transport_type");
   if (transport_type.empty()) {
-    to_stderr(strprintf("\n\n%s:  ERROR\n", kProgram) +
+    report(strprintf("\n\n%s:  ERROR\n", kProgram) +
               strprintf("\nCould not find '%s' in '%s'\n", "transport_type", vdd_path_.c_str()) +
               strprintf("\tMissing '%s' field in %s\n\n", "transport_type", vdd_path_.c_str()));
     return LINEBUILDER_FAILED;

@@ -10,7 +10,6 @@
 namespace {
 
 using pddtest::PddTest;
-using pddtest::StderrCapture;
 
 // A top menu over the given references, freed with free_pdd.
 class Menu {

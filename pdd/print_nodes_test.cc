@@ -200,7 +200,7 @@ TEST_F(MenuDumpTest, ShortFormListsKindsAndNames) {
 }
 
 TEST_F(MenuDumpTest, FullFormDumpsItemsButNotMenusOfMenus) {
-  pddtest::DebugCapture debug(DEBUG_LIBRARY);
+  DebugCapture debug(DEBUG_LIBRARY);
   pddtest::LibraryOutput output;
   print_node_ptr(ref_);
   EXPECT_EQ(output.text(), std::string("Printing -------  NODE PTR ---------------\n"
@@ -274,7 +274,7 @@ TEST_F(PrintNodesTest, EachDumpNamesItsRoutineOnlyAtLevelFour) {
   pddtest::LibraryOutput quiet;
   for (int level : {2, 4, 6}) {
     SCOPED_TRACE(level);
-    pddtest::DebugCapture debug(level);
+    DebugCapture debug(level);
     print_all();
     EXPECT_EQ(debug.text(), (level & 4) == 0 ? ""
                                              : "print_nodes.c: print_ddd_node()\n"

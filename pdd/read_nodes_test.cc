@@ -63,7 +63,7 @@ ReadResult read_bytes(const std::string& bytes) {
   pdd_library().allocate = recording_allocate;
   g_largest_allocation = 0;
   {
-    pddtest::StderrCapture err;
+    StderrCapture err;
     pddtest::LibraryOutput out;
     result.pdd.reset(read_pdd(path.c_str()));
     result.err = err.text();
@@ -240,7 +240,7 @@ TEST_F(ReadNodesTest, FailureTable) {
 TEST_F(ReadNodesTest, MissingFileIsReportedOnStandardError) {
   pddtest::TempDir dir;
   std::string path = dir.path("absent.b");
-  pddtest::StderrCapture err;
+  StderrCapture err;
   EXPECT_EQ(read_pdd(path.c_str()), nullptr);
   EXPECT_EQ(err.text(), "ERROR !! \nAn error has occurred while trying to read : " + path +
                             "\nCan't open [ " + path + " ] for reading.\n");
@@ -466,7 +466,7 @@ TEST_F(ReadNodesTest, OnlyRegularFilesOfASaneSizeAreRead) {
       {huge, ""},
   };
   for (const auto& c : cases) {
-    pddtest::StderrCapture err;
+    StderrCapture err;
     EXPECT_EQ(read_pdd(c.path.c_str()), nullptr) << c.path;
     EXPECT_EQ(err.text(), c.err) << c.path;
   }
@@ -564,7 +564,7 @@ TEST_F(ReadNodesTest, ValidTopMenuCheck) {
 
 TEST_F(ReadNodesTest, TraceAtLevelFour) {
   const std::string bytes = ddd("d1") + menu_record("m1", {"d1"});
-  pddtest::DebugCapture debug(DEBUG_LIBRARY);
+  DebugCapture debug(DEBUG_LIBRARY);
   ReadResult r = read_bytes(bytes);
   EXPECT_EQ(r.names, (std::vector<std::string>{"d1", "m1"}));
   EXPECT_EQ(debug.text(),
@@ -612,7 +612,7 @@ TEST_F(ReadNodesTest, TraceAtLevelFour) {
 TEST_F(ReadNodesTest, TraceNamesEveryKindAndEveryComparison) {
   Sample sample = make_sample();
   const std::string bytes = sample.writer.bytes() + menu_record("m3", {"nope"});
-  pddtest::DebugCapture debug(DEBUG_LIBRARY | 2);
+  DebugCapture debug(DEBUG_LIBRARY | 2);
   ReadResult r = read_bytes(bytes);
   std::string text = debug.text();
   for (const char* line :
@@ -630,7 +630,7 @@ TEST_F(ReadNodesTest, TraceNamesEveryKindAndEveryComparison) {
 }
 
 TEST_F(ReadNodesTest, NothingIsTracedBelowLevelFour) {
-  pddtest::DebugCapture debug(2);
+  DebugCapture debug(2);
   ReadResult r = read_bytes(make_sample().writer.bytes());
   EXPECT_EQ(debug.text(), "");
   EXPECT_EQ(r.out, "");

@@ -1,5 +1,5 @@
 // Helpers of the PDD library's tests: a fixture that restores the library's
-// process-wide state, captured outputs and temporary files.
+// process-wide state, and the library's own output collected.
 #pragma once
 
 #include <fcntl.h>
@@ -14,30 +14,9 @@
 #include "common/debug_trace.h"
 #include "pdd/definitions.h"
 #include "pdd/library.h"
+#include "tests/support/capture.h"
 
 namespace pddtest {
-
-// Everything in the file behind `fd`, from its start.
-inline std::string read_all(int fd) {
-  std::string text;
-  char buffer[4096];
-  off_t offset = 0;
-  for (;;) {
-    ssize_t n = pread(fd, buffer, sizeof buffer, offset);
-    if (n <= 0) break;
-    text.append(buffer, static_cast<size_t>(n));
-    offset += n;
-  }
-  return text;
-}
-
-// An anonymous temporary file, open for reading and writing.
-inline int temp_fd() {
-  char name[] = "/tmp/pdd_test_XXXXXX";
-  int fd = mkstemp(name);
-  if (fd >= 0) unlink(name);
-  return fd;
-}
 
 // Saves the debug settings, the library settings and the definition table at the
 // start of each test and restores them at its end.
@@ -75,47 +54,6 @@ class LibraryOutput {
  private:
   int fd_;
   int saved_;
-};
-
-// Collects what is written to standard error.
-class StderrCapture {
- public:
-  StderrCapture() : fd_(temp_fd()), saved_(dup(2)) { dup2(fd_, 2); }
-  ~StderrCapture() {
-    dup2(saved_, 2);
-    close(saved_);
-    close(fd_);
-  }
-  StderrCapture(const StderrCapture&) = delete;
-  StderrCapture& operator=(const StderrCapture&) = delete;
-  std::string text() const { return read_all(fd_); }
-
- private:
-  int fd_;
-  int saved_;
-};
-
-// Points the debug trace at a temporary file with the given debug number.
-class DebugCapture {
- public:
-  explicit DebugCapture(int level) : file_(std::tmpfile()), saved_(debug_trace()) {
-    debug_trace().level = level;
-    debug_trace().file = file_;
-  }
-  ~DebugCapture() {
-    debug_trace() = saved_;
-    std::fclose(file_);
-  }
-  DebugCapture(const DebugCapture&) = delete;
-  DebugCapture& operator=(const DebugCapture&) = delete;
-  std::string text() const {
-    std::fflush(file_);
-    return read_all(fileno(file_));
-  }
-
- private:
-  FILE* file_;
-  DebugTrace saved_;
 };
 
 // A temporary directory, removed with its contents.

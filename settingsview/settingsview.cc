@@ -2,7 +2,6 @@
 // the listing.
 #include "settingsview/settingsview.h"
 
-#include <getopt.h>
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -13,6 +12,7 @@
 #include "common/help_text.h"
 #include "common/io.h"
 #include "common/paths.h"
+#include "common/program_frame.h"
 #include "pdd/definitions.h"
 #include "pdd/read_nodes.h"
 #include "settingsview/option_listing.h"
@@ -21,21 +21,13 @@ namespace {
 
 constexpr const char* kProgram = "settingsview";
 
-// Standard error is unbuffered: each message goes out whole, at once.
-void to_stderr(const std::string& text) { write_all(2, text); }
-
 std::string usage_lines() {
   return strprintf("    %s -q name [-b] [-c] [-j] [-l] [-w number]\n", kProgram) +
          strprintf("    %s -f name [-b] [-c] [-j] [-l] [-w number]\n", kProgram) +
          strprintf("    %s -h\n", kProgram);
 }
 
-void usage() {
-  to_stderr("\nUSAGE:\n" + usage_lines() +
-            strprintf("\nTry '%s -h' for more information\n\n", kProgram));
-}
-
-void help() {
+std::string help_text(const ProgramFrame& frame) {
   std::string text = strprintf("\n%s", kProgram);
   text += "\n    Lists the printer queue settings defined in the printer definition";
   text += "\n    database (PDD) files. You can specify whether to display only banner";
@@ -43,7 +35,7 @@ void help() {
   text += "\n    Only job related settings are displayed by default.";
   text += "\n    Results can be displayed in the default horizontal format or in";
   text += "\n    long format.\n";
-  text += "\nUSAGE:\n" + usage_lines();
+  text += frame.usage_section();
   text += help_options({
       {"-b", "Display only banner related options.\n"},
       {"-c", "Display in colon separated format.\n"},
@@ -64,20 +56,7 @@ void help() {
   text += strprintf("    $ %s -q test_q -b -j -l\n", kProgram);
   text += "       Displays the job and banner related options of the printer queue\n";
   text += "       test_q in long format.\n\n";
-  to_stderr(text);
-}
-
-// Opens a definition file for reading. A directory is not a definition file: it
-// would open, read as nothing, and be reported as a file without its fields.
-FILE* open_definition_file(const std::string& path) {
-  FILE* file = std::fopen(path.c_str(), "r");
-  if (!file) return nullptr;
-  struct stat st;
-  if (fstat(fileno(file), &st) != 0 || S_ISDIR(st.st_mode)) {
-    std::fclose(file);
-    return nullptr;
-  }
-  return file;
+  return text;
 }
 
 class SettingsView {
@@ -85,6 +64,7 @@ class SettingsView {
   int run(int argc, char** argv);
 
  private:
+  ProgramFrame frame_{kProgram, usage_lines(), 'h', SETTINGSVIEW_FAILED};
   int parse_options(int argc, char** argv);
   int read_queue();
   void not_found(const std::string& path) const;
@@ -105,53 +85,57 @@ class SettingsView {
 };
 
 int SettingsView::parse_options(int argc, char** argv) {
-  optind = 1;
-  int c;
-  while ((c = getopt(argc, argv, "hcd:q:f:P:w:jblrx")) != -1) {
-    switch (c) {
-      case 'q':
-      case 'd':
-      case 'P':
-        queue_ = optarg;
-        have_queue_ = true;
-        break;
-      case 'f':
-        pdd_name_ = optarg;
-        have_pdd_name_ = true;
-        break;
-      case 'j':
-        job_ = true;
-        break;
-      case 'b':
-        banner_ = true;
-        break;
-      case 'l':
-        listing_.long_format = true;
-        break;
-      case 'c':
-        listing_.colon_format = true;
-        break;
-      case 'w':
-        listing_.width = std::atoi(optarg);
-        break;
-      case 'x':
-        show_missing_ = true;
-        break;
-      case 'h':
-        help();
-        return SETTINGSVIEW_FAILED;
-      default:  // -r and anything unknown
-        usage();
-        return SETTINGSVIEW_FAILED;
-    }
-  }
+  auto flag = [](bool& target) {
+    return [&target](const char*) {
+      target = true;
+      return -1;
+    };
+  };
+  auto queue = [this](const char* name) {
+    queue_ = name;
+    have_queue_ = true;
+    return -1;
+  };
+  const std::vector<ProgramOption> options = {
+      {'h', false,
+       [&](const char*) {
+         report(help_text(frame_));
+         return SETTINGSVIEW_FAILED;
+       }},
+      {'c', false, flag(listing_.colon_format)},
+      {'d', true, queue},
+      {'q', true, queue},
+      {'f', true,
+       [&](const char* name) {
+         pdd_name_ = name;
+         have_pdd_name_ = true;
+         return -1;
+       }},
+      {'P', true, queue},
+      {'w', true,
+       [&](const char* width) {
+         listing_.width = std::atoi(width);
+         return -1;
+       }},
+      {'j', false, flag(job_)},
+      {'b', false, flag(banner_)},
+      {'l', false, flag(listing_.long_format)},
+      // -r is known but not used: like any unknown option it ends with the usage text.
+      {'r', false,
+       [&](const char*) {
+         frame_.usage();
+         return SETTINGSVIEW_FAILED;
+       }},
+      {'x', false, flag(show_missing_)},
+  };
+  if (int status = frame_.parse(argc, argv, options); status != -1) return status;
   if (have_queue_ && have_pdd_name_) {
-    usage();
-    to_stderr("Options [ -d|-f ] are mutually exclusive, use one option only.\n\n");
+    frame_.usage();
+    report("Options [ -d|-f ] are mutually exclusive, use one option only.\n\n");
     return SETTINGSVIEW_FAILED;
   }
   if (!have_queue_ && !have_pdd_name_) {
-    usage();
+    frame_.usage();
     return SETTINGSVIEW_FAILED;
   }
   // Without -j and -b the job options are listed.
@@ -161,15 +145,15 @@ int SettingsView::parse_options(int argc, char** argv) {
 }
 
 void SettingsView::not_found(const std::string& path) const {
-  if (show_missing_) to_stderr(strprintf("%s: '%s' File not found\n\n", kProgram, path.c_str()));
+  if (show_missing_) report(strprintf("%s: '%s' File not found\n\n", kProgram, path.c_str()));
 }
 
 int SettingsView::read_queue() {
   const std::string vqd = paths::system_vqd(queue_);
   FILE* file = open_definition_file(vqd);
   if (!file) {
-    usage();
-    to_stderr(strprintf("ERROR: Queue Name [ %s ] does not exist.\n\n", queue_.c_str()));
+    frame_.usage();
+    report(strprintf("ERROR: Queue Name [ %s ] does not exist.\n\n", queue_.c_str()));
     not_found(vqd);
     return SETTINGSVIEW_FAILED;
   }
@@ -179,7 +163,7 @@ int SettingsView::read_queue() {
   data_streams_ = get_definition("ds_list");
   clear_definitions();
   if (pdd_.empty()) {
-    to_stderr(strprintf("\n\n%s:  ERROR\n", kProgram) +
+    report(strprintf("\n\n%s:  ERROR\n", kProgram) +
               strprintf("\tMissing '%s' field in %s\n\n", "pdd", vqd.c_str()));
     return SETTINGSVIEW_FAILED;
   }
@@ -200,15 +184,15 @@ int SettingsView::run(int argc, char** argv) {
 
   struct stat st;
   if (lstat(pdd_path_.c_str(), &st) != 0) {
-    usage();
-    to_stderr(strprintf("ERROR: PDD File [ %s ] does not exist.\n\n", pdd_.c_str()));
+    frame_.usage();
+    report(strprintf("ERROR: PDD File [ %s ] does not exist.\n\n", pdd_.c_str()));
     not_found(pdd_path_);
     return SETTINGSVIEW_FAILED;
   }
 
   PddHandle pdd(read_pdd(pdd_path_.c_str()));
   if (!is_valid_top_menu(pdd.get())) {
-    to_stderr(strprintf("\n\n%s:  ERROR\n", kProgram) + "\nPossible reasons:\n" +
+    report(strprintf("\n\n%s:  ERROR\n", kProgram) + "\nPossible reasons:\n" +
               strprintf("\t- File not found: %s.\n", pdd_path_.c_str()) +
               "\t- The above file name is misspelled in the virtual queue file.\n"
               "\t- The above file may be corrupt.\n");
