@@ -11,6 +11,7 @@
 #include "common/format.h"
 #include "common/paths.h"
 #include "common/program_frame.h"
+#include "common/unique_fd.h"
 #include "common/process.h"
 #include "jobshaper/copy.h"
 #include "jobshaper/encode.h"
@@ -152,15 +153,14 @@ int print_banner(const JobSettings& s, const std::string& source) {
       LIST("\tSorry there is no banner Page to print.\n");
       return fail_with_listing("cleaning up and exiting with error\n");
     }
-    int fd = open(source.c_str(), O_RDONLY);
-    if (fd < 0) {
+    UniqueFd file(open(source.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!file.valid()) {
       reportf("\n%s: Can't Open %s\n\n", s.invocation.c_str(), source.c_str());
       LIST("Can't Open banner file : %s\n", source.c_str());
       return fail_with_listing("cleaning up and exiting with error\n");
     }
     int error = 0;
-    CopyResult copied = copy_to_stdout(fd, &error);
-    close(fd);
+    CopyResult copied = copy_to_stdout(file.get(), &error);
     if (copied != CopyResult::DONE) {
       report_copy_failure(copied, error, s.invocation, "the banner file");
       return BANNER_INCOMPLETE;

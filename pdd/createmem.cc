@@ -37,18 +37,21 @@ bool copy_into(char** target, const char* text) {
 
 }  // namespace
 
+void* MemorySource::allocate(size_t size) { return std::malloc(size); }
+
 namespace {
 
 // allocate_cleared without the clearing, for blocks that are filled at once.
 void* allocate_filled_later(size_t size, const char* unit, int line) {
   if (size == 0) return nullptr;
   PddLibrary& library = pdd_library();
-  auto allocate = library.allocate ? library.allocate : std::malloc;
-  void* block = allocate(size);
+  static MemorySource malloc_source;
+  MemorySource& memory = library.memory ? *library.memory : malloc_source;
+  void* block = memory.allocate(size);
   for (unsigned delay = kFirstDelay; block == nullptr && delay <= kLastDelay; ++delay) {
     pdd_message("WARNING: unable to allocate memory; trying again.\n");
     (library.sleeper ? *library.sleeper : real_sleeper()).sleep_seconds(delay);
-    block = allocate(size);
+    block = memory.allocate(size);
   }
   if (block == nullptr) {
     pdd_message("INTERNAL ERROR: Memory allocation error in file %s at line %d\n", unit, line);

@@ -182,7 +182,8 @@ class AllocationTest : public pddtest::PddTest {
     g_failures_left = 0;
     g_attempts = 0;
     g_sleeps.clear();
-    pdd_library().allocate = failing_allocate;
+    static pddtest::MemoryFunction memory(failing_allocate);
+    pdd_library().memory = &memory;
     pdd_library().sleeper = &g_recording_sleeper;
   }
 };
@@ -289,11 +290,12 @@ TEST_F(AllocationTest, CreationsReleaseWhatTheyHadWhenAnAllocationFails) {
     static int s_fail_at;
     s_counter = &counter;
     s_fail_at = fail_at;
-    pdd_library().allocate = [](size_t size) -> void* {
+    static pddtest::MemoryFunction memory([](size_t size) -> void* {
       int index = (*s_counter)++;
       if (index >= s_fail_at && index <= s_fail_at + 11) return nullptr;
       return std::malloc(size);
-    };
+    });
+    pdd_library().memory = &memory;
     EXPECT_EQ(create_all(), 5) << fail_at;
   }
 }

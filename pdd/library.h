@@ -7,12 +7,21 @@
 
 #include "common/clock.h"
 
+// Where the library's memory comes from: malloc, unless a test puts a failing or
+// recording source in its place.
+class MemorySource {
+ public:
+  virtual ~MemorySource() = default;
+  // A block of `size` bytes, or nullptr.
+  virtual void* allocate(size_t size);
+};
+
 struct PddLibrary {
   // Descriptor of the library's messages and node dumps. Standard output by
   // default; a program whose standard output carries a print job points it at
   // standard error instead.
   int output_fd = 1;
-  void* (*allocate)(size_t size) = nullptr;    // nullptr: malloc
+  MemorySource* memory = nullptr;              // nullptr: malloc
   Sleeper* sleeper = nullptr;                  // nullptr: real_sleeper()
 };
 

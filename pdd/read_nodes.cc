@@ -18,6 +18,7 @@
 #include "common/debug_trace.h"
 #include "common/format.h"
 #include "common/io.h"
+#include "common/unique_fd.h"
 #include "pdd/library.h"
 #include "pdd/print_nodes.h"
 
@@ -382,14 +383,13 @@ bool read_whole_file(int fd, int64_t size, std::string* file) {
 
 NodePtr* read_pdd(const char* path) {
   // Without O_NONBLOCK a FIFO without a writer would hold the open for ever.
-  int fd = path ? open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK) : -1;
+  UniqueFd fd(path ? open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK) : -1);
   struct stat st;
-  if (fd >= 0 && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+  if (fd.valid() && (fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))) {
     // A FIFO, a device or a directory has no size to read up to; it is no PDD.
-    close(fd);
-    fd = -1;
+    fd.reset();
   }
-  if (fd < 0) {
+  if (!fd.valid()) {
     const char* shown = path ? path : "(null)";
     error_message("ERROR !! \n");
     error_message("An error has occurred while trying to read : %s\n", shown);
@@ -397,8 +397,8 @@ NodePtr* read_pdd(const char* path) {
     return nullptr;
   }
   std::string file;
-  bool whole = st.st_size <= PDD_MAX_FILE_SIZE && read_whole_file(fd, st.st_size, &file);
-  close(fd);
+  bool whole = st.st_size <= PDD_MAX_FILE_SIZE && read_whole_file(fd.get(), st.st_size, &file);
+  fd.reset();
   if (!whole) return nullptr;
   NodeReader reader(std::move(file));
   while (reader.read_node_ptr()) {

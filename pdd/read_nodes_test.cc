@@ -36,6 +36,7 @@ void* recording_allocate(size_t size) {
   g_largest_allocation = std::max(g_largest_allocation, size);
   return std::malloc(size);
 }
+pddtest::MemoryFunction g_recording_memory(recording_allocate);
 
 class NoSleep : public Sleeper {
  public:
@@ -60,7 +61,7 @@ ReadResult read_bytes(const std::string& bytes) {
   std::string path = dir.path("queue.b");
   EXPECT_TRUE(PddWriter().raw_bytes(bytes).save(path));
   ReadResult result;
-  pdd_library().allocate = recording_allocate;
+  pdd_library().memory = &g_recording_memory;
   g_largest_allocation = 0;
   {
     StderrCapture err;
@@ -70,7 +71,7 @@ ReadResult read_bytes(const std::string& bytes) {
     result.out = out.text();
   }
   result.largest_allocation = g_largest_allocation;
-  pdd_library().allocate = nullptr;
+  pdd_library().memory = nullptr;
   if (result.pdd) {
     EXPECT_TRUE(is_valid_top_menu(result.pdd.get()));
     const MenuNode* menu = result.menu();
@@ -510,11 +511,12 @@ class ReadAllocationTest : public ReadNodesTest {
     attempts_ = 0;
     fail_from_ = from;
     fail_to_ = to;
-    pdd_library().allocate = allocate;
+    static pddtest::MemoryFunction memory(allocate);
+    pdd_library().memory = &memory;
     pdd_library().sleeper = &g_no_sleep;
     pddtest::LibraryOutput quiet;
     PddHandle pdd(read_pdd(path.c_str()));
-    pdd_library().allocate = nullptr;
+    pdd_library().memory = nullptr;
     return pdd != nullptr;
   }
 };

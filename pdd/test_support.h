@@ -37,6 +37,16 @@ class PddTest : public ::testing::Test {
   PddLibrary saved_library_;
 };
 
+// A memory source that calls a function, for tests whose fakes are plain functions.
+class MemoryFunction : public MemorySource {
+ public:
+  explicit MemoryFunction(void* (*allocate)(size_t)) : allocate_(allocate) {}
+  void* allocate(size_t size) override { return allocate_(size); }
+
+ private:
+  void* (*allocate_)(size_t);
+};
+
 // Collects what the library writes through pdd_message.
 class LibraryOutput {
  public:
