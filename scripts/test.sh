@@ -10,7 +10,7 @@ jobs=$(nproc 2>/dev/null || echo 2)
 
 run_suite() {
   local dir=$1; shift
-  cmake -S . -B "$dir" -G Ninja -UQUINTARO_PROGRAMS -DQUINTARO_WERROR=ON "$@" >/dev/null
+  cmake -S . -B "$dir" -G Ninja -DQUINTARO_WERROR=ON "$@" >/dev/null
   ninja -C "$dir" -j "$jobs"
   ctest --test-dir "$dir" --output-on-failure -j "$jobs"
 }
