@@ -8,9 +8,9 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "common/descriptors.h"
 #include "common/format.h"
 #include "common/io.h"
-#include "netfeeder/port_protocol.h"
 
 namespace {
 

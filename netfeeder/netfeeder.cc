@@ -9,14 +9,17 @@
 
 #include <atomic>
 
+#include "common/clock.h"
+#include "common/descriptors.h"
 #include "common/format.h"
+#include "common/identity.h"
 #include "common/io.h"
 #include "common/paths.h"
+#include "netfeeder/connect.h"
 #include "netfeeder/device.h"
-#include "netfeeder/identity.h"
 #include "netfeeder/notify.h"
 #include "netfeeder/options.h"
-#include "netfeeder/port_protocol.h"
+#include "netfeeder/printer_link.h"
 #include "netfeeder/pump.h"
 #include "netfeeder/trace.h"
 
@@ -56,19 +59,6 @@ void install_signal_handlers() {
   }
 }
 
-// Descriptors 0 to 2 are always open (on /dev/null when nothing else), so that no
-// connection can take one of their numbers and receive stray output.
-void fill_standard_descriptors() {
-  for (int fd = 0; fd <= 2; ++fd) {
-    if (fcntl(fd, F_GETFD) >= 0) continue;
-    int null_fd = open("/dev/null", O_RDWR);
-    if (null_fd >= 0 && null_fd != fd) {
-      dup2(null_fd, fd);
-      close(null_fd);
-    }
-  }
-}
-
 class Agent {
  public:
   int run(int argc, char** argv);
@@ -81,10 +71,12 @@ class Agent {
   int set_up_device(PumpSetup& setup);
 
   Identity identity_;
+  // Filled by the command line, then only read.
   Settings settings_;
   Trace trace_;
   Dialer dialer_;
-  Notifier notifier_{settings_, trace_, identity_};
+  Clock& clock_ = real_clock();
+  Notifier notifier_{settings_, trace_, identity_, clock_};
   PrinterLink link_{settings_, dialer_, trace_};
   UniqueFd input_file_;
   UniqueFd progress_;
@@ -114,28 +106,31 @@ int Agent::handle_host_failure(const HostFailure& failure) {
 }
 
 int Agent::start(int argc, char** argv) {
-  fill_standard_descriptors();
+  // Descriptors 0 to 2 are always open (on /dev/null when nothing else), so that no
+  // connection can take one of their numbers and receive stray output.
+  ensure_standard_descriptors();
   identity_.record_and_swap();
   int status = parse_options(argc, argv, settings_, input_file_);
   if (status >= 0) return status;
+  compute_ports(settings_);
   trace_.enabled = settings_.debug;
 
   install_signal_handlers();
   notifier_.open_log_and_collection();
   if (settings_.progress_given) open_progress_log();
-  compute_ports(settings_);
   if (settings_.debug) print_listing();
 
-  if (settings_.device_mode() &&
-      ((settings_.mail_flags | settings_.write_flags) & DELIVER_RESPONSES)) {
+  int deliveries = settings_.mail_flags | settings_.write_flags;
+  if (settings_.device_mode() && (deliveries & DELIVER_RESPONSES)) {
     write_all(1,
               "WARNING: The printer response will be ignored.\n"
               "You cannot use this option in the device mode.\n");
-    settings_.mail_flags &= ~DELIVER_RESPONSES;
-    settings_.write_flags &= ~DELIVER_RESPONSES;
+    // The collection is the only thing that delivers responses: without it the
+    // response bits of the settings stay unused.
+    deliveries &= ~DELIVER_RESPONSES;
     notifier_.discard_responses();
   }
-  if (((settings_.mail_flags | settings_.write_flags) & DELIVER_USER) && settings_.user.empty()) {
+  if ((deliveries & DELIVER_USER) && settings_.user.empty()) {
     write_all(1, "You must specify a user.\n");
     return NETFEEDER_FAILED;
   }
@@ -159,7 +154,7 @@ int Agent::start(int argc, char** argv) {
 void Agent::open_progress_log() {
   progress_.reset(
       open(settings_.progress_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-  start_time_ = time_text();
+  start_time_ = time_text(clock_);
   write_all(progress_.valid() ? progress_.get() : 2,
             strprintf("--- %s ---\n", start_time_.c_str()));
 }
@@ -197,10 +192,16 @@ int Agent::set_up_device(PumpSetup& setup) {
     close(0);
     close(1);
     close(2);
-    fill_standard_descriptors();
+    ensure_standard_descriptors();
+    // The claimed file goes now, while only this process can remove it: were it left
+    // to the parent's exit routine, that could run after the daemon made its link
+    // and remove the link instead.
+    g_device_path.store(nullptr);
+    unlink(device_path_.c_str());
     pid_t pid = fork();
     if (pid < 0) return NETFEEDER_FAILED;
     if (pid > 0) return NETFEEDER_OK;  // the parent ends here; the daemon goes on
+    g_device_path.store(device_path_.c_str());
     setsid();
   } else {
     setsid();  // fails for a process group leader, which is fine

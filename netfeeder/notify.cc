@@ -21,8 +21,8 @@ std::string LineList::text() const {
   return all;
 }
 
-std::string time_text() {
-  time_t now = time(nullptr);
+std::string time_text(Clock& clock) {
+  time_t now = clock.now();
   char buffer[64];
   if (!ctime_r(&now, buffer)) return "";
   std::string text(buffer);
@@ -33,9 +33,9 @@ std::string time_text() {
 std::string Notifier::header_line() const {
   if (!settings_.printer_name.empty()) {
     return strprintf("Message from queue: %s [ %s ] ...\n", settings_.printer_name.c_str(),
-                     clock().c_str());
+                     time_text(clock_).c_str());
   }
-  return strprintf("Message from printer [ %s ] ...\n", clock().c_str());
+  return strprintf("Message from printer [ %s ] ...\n", time_text(clock_).c_str());
 }
 
 LineList Notifier::ir_notification(std::initializer_list<std::string_view> condition) const {
@@ -78,7 +78,7 @@ void Notifier::open_log_and_collection() {
   if (!settings_.log_path.empty()) {
     log_.reset(open(settings_.log_path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666));
     if (log_.valid()) {
-      std::string text = strprintf("--- %s ---\n", clock().c_str());
+      std::string text = strprintf("--- %s ---\n", time_text(clock_).c_str());
       for (const char* name : {"printer", "user", "title", "request_id"}) {
         if (const char* value = std::getenv(name)) text += strprintf("%-11s:%s\n", name, value);
       }
@@ -129,7 +129,7 @@ void Notifier::dispatch_message(MessageKind kind, const LineList& lines) {
 
 void Notifier::finish_responses() {
   if (log_.valid()) {
-    write_log(strprintf("--- %s ---\n", clock().c_str()));
+    write_log(strprintf("--- %s ---\n", time_text(clock_).c_str()));
     log_.reset();
     trace_.log_fd = -1;
   }

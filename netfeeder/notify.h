@@ -10,16 +10,16 @@
 // a talkative printer cannot make the agent grow without end; the log keeps them all.
 #pragma once
 
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "netfeeder/identity.h"
+#include "common/clock.h"
+#include "common/identity.h"
+#include "common/unique_fd.h"
 #include "netfeeder/options.h"
 #include "netfeeder/trace.h"
-#include "common/unique_fd.h"
 
 enum MessageKind { IR_MESSAGE, RESPONSE_MESSAGE };
 
@@ -45,16 +45,15 @@ class LineList {
   std::vector<std::string> lines_;
 };
 
-// The ctime text of the current time without its newline.
-std::string time_text();
+// The ctime text of `clock`'s current time without its newline.
+std::string time_text(Clock& clock);
 
+// Terminals and the console are opened and written with the recorded privileged
+// identity (`identity`); headers and log records carry the time text of `clock`.
 class Notifier {
  public:
-  Notifier(const Settings& settings, Trace& trace, const Identity& identity)
-      : settings_(settings), trace_(trace), identity_(identity) {}
-
-  // Gives the time text for headers and log records; tests fix it.
-  std::function<std::string()> clock = time_text;
+  Notifier(const Settings& settings, Trace& trace, const Identity& identity, Clock& clock)
+      : settings_(settings), trace_(trace), identity_(identity), clock_(clock) {}
 
   // "Message from queue: %s [ %s ] ...\n" with a printer name, else
   // "Message from printer [ %s ] ...\n".
@@ -96,6 +95,7 @@ class Notifier {
   const Settings& settings_;
   Trace& trace_;
   const Identity& identity_;
+  Clock& clock_;
   UniqueFd log_;
   std::optional<LineList> collection_;
   size_t collected_bytes_ = 0;             // response text kept in the collection

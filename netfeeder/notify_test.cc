@@ -25,6 +25,12 @@ constexpr const char* kMailScript =
     "echo -- >>\"$dir/mail.args\"\n"
     "cat >>\"$dir/mail.input\"\n";
 
+// Always the same moment, whose time text the tests show as "T".
+class FixedClock : public Clock {
+ public:
+  time_t now() override { return 1000000000; }
+};
+
 std::string read_file(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream text;
@@ -44,7 +50,6 @@ class NotifyTest : public ::testing::Test {
     setenv("QUINTARO_ROOT", root.c_str(), 1);
     for (const char* name : {"printer", "user", "title", "request_id"}) unsetenv(name);
     settings.host = "laser1";
-    notifier.clock = [] { return std::string("T"); };
   }
   void TearDown() override {
     unsetenv("QUINTARO_ROOT");
@@ -65,13 +70,22 @@ class NotifyTest : public ::testing::Test {
       out.write(reinterpret_cast<const char*>(&record), sizeof record);
     }
   }
-  std::string file(const std::string& relative) { return read_file(root + "/" + relative); }
+  // The file's text, with each time text of the clock as "T".
+  std::string file(const std::string& relative) {
+    std::string text = read_file(root + "/" + relative);
+    const std::string time = time_text(clock);
+    for (size_t at = 0; !time.empty() && (at = text.find(time, at)) != std::string::npos; ++at) {
+      text.replace(at, time.size(), "T");
+    }
+    return text;
+  }
 
   std::string root;
   Settings settings;
   Trace trace;
   Identity identity;
-  Notifier notifier{settings, trace, identity};
+  FixedClock clock;
+  Notifier notifier{settings, trace, identity, clock};
 };
 
 TEST_F(NotifyTest, LogRecordsAndCollectedResponsesMailedAtTheEnd) {

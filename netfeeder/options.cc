@@ -180,7 +180,6 @@ int parse_options(int argc, char** argv, Settings& s, UniqueFd& input) {
                 optarg));
           }
           s.tarragon = true;
-          s.tarragon_given = true;
         }
         break;
       case 'f': {
@@ -245,7 +244,7 @@ int parse_options(int argc, char** argv, Settings& s, UniqueFd& input) {
 }
 
 void compute_ports(Settings& s) {
-  if (!s.tarragon_given) return;
+  if (!s.tarragon) return;
   s.response_port = TARRAGON_PORT;
   s.ir_port = s.server_port == 1 ? IR_BASE_PORT : IR_BASE_PORT + s.server_port;
 }

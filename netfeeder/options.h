@@ -31,6 +31,8 @@ inline constexpr size_t HOST_LIMIT = 127;
 inline constexpr size_t NAME_LIMIT = 254;
 inline constexpr size_t PATH_LIMIT = 1023;
 
+// The parsed command line. Complete once parse_options and compute_ports have run,
+// and read-only from then on: what the agent learns at run time lives elsewhere.
 struct Settings {
   std::string host;               // -h, else the single operand
   bool host_given = false;        // -h was used (operands are then ignored)
@@ -48,8 +50,7 @@ struct Settings {
   int ir_port = IR_BASE_PORT;     // -p i<N>
   int response_port = RAW_PORT;   // -p l<N>; only shown in the debug listing
   int server_port = -1;           // -p <N>: print server port number
-  bool tarragon = false;          // multi-port print server: -p <N> or detected
-  bool tarragon_given = false;    // -p <N> switched tarragon mode on
+  bool tarragon = false;          // -p <N> chose a multi-port print server
   bool debug = false;             // -x, -D
   bool raw = false;               // -r
   int mail_flags = 0;             // -m

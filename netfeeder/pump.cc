@@ -2,7 +2,6 @@
 #include "netfeeder/pump.h"
 
 #include <errno.h>
-#include <sys/select.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -10,6 +9,7 @@
 
 #include "common/format.h"
 #include "common/io.h"
+#include "netfeeder/printable.h"
 
 namespace {
 
@@ -36,55 +36,82 @@ Pump::Flow Pump::stop(int status) {
 }
 
 int Pump::run() {
-  for (;;) {
-    fd_set read_set, write_set;
-    FD_ZERO(&read_set);
-    FD_ZERO(&write_set);
-    int top = -1;
-    bool in_range = true;
-    auto watch = [&](int fd, fd_set& set) {
-      if (fd >= FD_SETSIZE) {  // select cannot take it
-        in_range = false;
-        return;
-      }
-      FD_SET(fd, &set);
-      if (fd > top) top = fd;
-    };
-    // The input while the block is empty, else the data connection for writing.
-    bool input_side_is_input = unsent_ == 0;
-    if (input_side_is_input && !input_ended_) watch(input_, read_set);
-    if (!input_side_is_input && data_.valid()) watch(data_.get(), write_set);
-    if (!printer_closed_) {
-      watch(data_.get(), read_set);
-      if (ir_.valid()) watch(ir_.get(), read_set);
-    }
-    // Acknowledgements the IR connection could not take yet go out once it has room.
-    if (ir_.valid() && ir_reader_.wants_write()) watch(ir_.get(), write_set);
-    if (!in_range) {
-      write_all(2, "netfeeder: descriptor out of range for select\n");
-      return NETFEEDER_FAILED;
-    }
-    if (select(top + 1, &read_set, &write_set, nullptr, nullptr) < 0) {
-      if (errno == EINTR) continue;
+  loop_.set_before_select([this] { watch_for_round(); });
+  switch (loop_.run()) {
+    case EventLoop::STOPPED:
+      return status_;
+    case EventLoop::SELECT_FAILED:
       write_all(2, strprintf("netfeeder: select: %s\n", std::strerror(errno)));
       return NETFEEDER_FAILED;
-    }
-
-    if (ir_.valid() && FD_ISSET(ir_.get(), &write_set)) ir_reader_.flush_acks(ir_.get());
-    // One IR message per round, so that a flood of them cannot hold up the job.
-    if (ir_.valid() && FD_ISSET(ir_.get(), &read_set)) serve_ir();
-
-    Flow flow = GO_ON;
-    if (data_.valid() && FD_ISSET(data_.get(), &read_set)) flow = read_printer();
-    if (flow == GO_ON) {
-      if (input_side_is_input && !input_ended_ && FD_ISSET(input_, &read_set)) {
-        flow = read_input();
-      } else if (!input_side_is_input && data_.valid() && FD_ISSET(data_.get(), &write_set)) {
-        flow = write_printer();
-      }
-    }
-    if (flow == STOP) return status_;
+    case EventLoop::IDLE:                 // the watch rule always names the input side
+    case EventLoop::SOURCE_OUT_OF_RANGE:  // the pump adds no select source
+      break;
   }
+  return NETFEEDER_FAILED;
+}
+
+void Pump::watch_for_round() {
+  // Registered afresh each round, in the order the round serves them: the loop serves
+  // ready descriptors in the order of registration, and connections are replaced
+  // between rounds.
+  for (int fd : watched_) loop_.remove(fd);
+  watched_.clear();
+  round_ = GO_ON;
+  // The input while the block is empty, else the data connection for writing.
+  input_side_is_input_ = unsent_ == 0;
+  int ir_mask = EventLoop::NONE, data_mask = EventLoop::NONE, input_mask = EventLoop::NONE;
+  if (input_side_is_input_ && !input_ended_) input_mask |= EventLoop::READABLE;
+  if (!input_side_is_input_ && data_.valid()) data_mask |= EventLoop::WRITABLE;
+  if (!printer_closed_) {
+    data_mask |= EventLoop::READABLE;
+    if (ir_.valid()) ir_mask |= EventLoop::READABLE;
+  }
+  // Acknowledgements the IR connection could not take yet go out once it has room.
+  if (ir_.valid() && ir_reader_.wants_write()) ir_mask |= EventLoop::WRITABLE;
+  bool in_range =
+      watch(ir_.get(), ir_mask, [this](int, int ready) { serve_ir_events(ready); }) &&
+      watch(data_.get(), data_mask, [this](int, int ready) { serve_data_events(ready); }) &&
+      watch(input_, input_mask, [this](int, int ready) { serve_input_events(ready); });
+  if (!in_range) {
+    write_all(2, "netfeeder: descriptor out of range for select\n");
+    status_ = NETFEEDER_FAILED;
+    loop_.stop();
+  }
+}
+
+bool Pump::watch(int fd, int mask, EventLoop::FdCallback serve) {
+  if (mask == EventLoop::NONE) return true;
+  if (loop_.add(fd, mask, std::move(serve)) != EventLoop::ADDED) return false;
+  watched_.push_back(fd);
+  return true;
+}
+
+void Pump::serve_ir_events(int ready) {
+  if (ir_.valid() && (ready & EventLoop::WRITABLE)) ir_reader_.flush_acks(ir_.get());
+  // One IR message per round, so that a flood of them cannot hold up the job.
+  if (ir_.valid() && (ready & EventLoop::READABLE)) serve_ir();
+}
+
+void Pump::serve_data_events(int ready) {
+  Flow flow = GO_ON;
+  if (ready & EventLoop::READABLE) flow = read_printer();
+  // Watched for writing only while the block holds bytes, so never in a round that
+  // reads the input.
+  if (flow == GO_ON && (ready & EventLoop::WRITABLE) && !input_side_is_input_ && data_.valid()) {
+    flow = write_printer();
+  }
+  end_round(flow);
+}
+
+void Pump::serve_input_events(int) {
+  if (round_ != GO_ON) return;
+  end_round(read_input());
+}
+
+void Pump::end_round(Flow flow) {
+  if (flow == GO_ON) return;
+  round_ = flow;
+  if (flow == STOP) loop_.stop();
 }
 
 Pump::Flow Pump::serve_ir() {

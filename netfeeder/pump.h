@@ -1,6 +1,6 @@
-// The data pump: one select loop, without a timeout, that moves the job from the
-// input to the printer in blocks of at most 1024 bytes, relays printer responses and
-// IR messages, and survives or reports lost connections.
+// The data pump: rounds of an event loop, without a timeout, that move the job from the
+// input to the printer in blocks of at most 1024 bytes, relay printer responses and
+// IR messages, and survive or report lost connections.
 //
 // Exactly one of two is watched for the input side: the input for reading while the
 // current block is empty, or the data connection for writing while it is not. The
@@ -8,15 +8,22 @@
 // paces the reading. After the input ends, responses are read until the printer
 // closes the connection. The IR connection is read one message per round, and watched
 // for writing only while acknowledgements wait for room on it.
+//
+// Within a round the IR connection is served first (waiting acknowledgements, then
+// one message), then the data connection is read, then the input is read or the data
+// connection written. A data connection that closes or is lost ends the round there.
 #pragma once
 
 #include <string>
+#include <vector>
 
+#include "common/event_loop.h"
+#include "common/unique_fd.h"
+#include "netfeeder/ir_reader.h"
 #include "netfeeder/notify.h"
 #include "netfeeder/options.h"
-#include "netfeeder/port_protocol.h"
+#include "netfeeder/printer_link.h"
 #include "netfeeder/trace.h"
-#include "common/unique_fd.h"
 
 inline constexpr size_t BLOCK_SIZE = 1024;
 
@@ -39,6 +46,16 @@ class Pump {
   enum Flow { GO_ON, NEXT_ITERATION, STOP };
   enum Loss { NO_LOSS, LOSS, FATAL };
 
+  // Before each select: registers the descriptors the watch rule names.
+  void watch_for_round();
+  // False when select cannot take `fd`.
+  bool watch(int fd, int mask, EventLoop::FdCallback serve);
+  // What the loop calls for a ready descriptor.
+  void serve_ir_events(int ready);
+  void serve_data_events(int ready);
+  void serve_input_events(int ready);
+  void end_round(Flow flow);
+
   Flow serve_ir();
   Flow read_printer();
   Flow read_input();
@@ -59,6 +76,11 @@ class Pump {
   int progress_fd_;
   std::string start_time_;
   long long progress_bytes_ = 0;
+
+  EventLoop loop_;
+  std::vector<int> watched_;         // registered with loop_ for this round
+  bool input_side_is_input_ = true;  // the block was empty when the round began
+  Flow round_ = GO_ON;               // NEXT_ITERATION: nothing more this round
 
   bool printer_closed_;
   bool input_ended_ = false;

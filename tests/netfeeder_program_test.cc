@@ -8,6 +8,8 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/select.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/time.h>
@@ -15,6 +17,7 @@
 #include <termios.h>
 #include <utmp.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <fstream>
@@ -114,13 +117,17 @@ std::vector<pid_t> own_children() {
 
 class NetfeederTest : public ::testing::Test {
  protected:
+  // The agent runs below the temporary tree and skips its real waits (before linking
+  // the device path, between connection attempts).
+  std::vector<std::string> environment() const {
+    return {"QUINTARO_ROOT=" + tree.root(), "QUINTARO_SKIP_WAITS=1"};
+  }
   RunResult run(const std::vector<std::string>& args, RunOptions options = {}) {
-    options.env.push_back("QUINTARO_ROOT=" + tree.root());
+    for (const std::string& entry : environment()) options.env.push_back(entry);
     return run_program(kProgram, args, options, "netfeeder");
   }
   std::unique_ptr<AgentProcess> start(const std::vector<std::string>& args) {
-    return std::make_unique<AgentProcess>(
-        kProgram, args, std::vector<std::string>{"QUINTARO_ROOT=" + tree.root()}, tree.root());
+    return std::make_unique<AgentProcess>(kProgram, args, environment(), tree.root());
   }
   void install_mail_program() { tree.write("usr/lib/sendmail", kMailScript, 0755); }
   std::string log() { return untimed(tree.read("log")); }
@@ -458,6 +465,30 @@ TEST_F(NetfeederTest, BrokenStandardOutputEndsTheAgentWithStatus255) {
   RunResult r = run({"-r", "127.0.5.16"}, {.input = "job", .close_stdout_early = true});
   printer.join();
   EXPECT_EQ(r.status, 255);
+}
+
+TEST_F(NetfeederTest, ConnectionSelectCannotTakeEndsTheJobWithStatus255) {
+  rlimit saved;
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+  if (saved.rlim_max < FD_SETSIZE + 64) GTEST_SKIP() << "the descriptor limit is too low";
+  rlimit raised = saved;
+  raised.rlim_cur = std::max<rlim_t>(saved.rlim_cur, FD_SETSIZE + 64);
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &raised), 0);
+  // Inherited by the agent, so that its data connection gets a number above them.
+  std::vector<UniqueFd> filler;
+  while (filler.size() < FD_SETSIZE) filler.emplace_back(open("/dev/null", O_RDONLY));
+  TestPrinterPort raw("127.0.5.18", 9100);
+  std::thread printer([&] {  // so that an agent that goes on with the job ends too
+    UniqueFd data = raw.accept_connection();
+    read_until_eof(data.get());
+  });
+  RunResult r = run({"127.0.5.18"}, {.input = "job"});
+  printer.join();
+  filler.clear();
+  setrlimit(RLIMIT_NOFILE, &saved);
+  EXPECT_EQ(r.status, 255);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "netfeeder: descriptor out of range for select\n");
 }
 
 TEST_F(NetfeederTest, PrinterResetMidJobEndsTheJobWithTheLostConnectionNotice) {

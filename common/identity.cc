@@ -1,5 +1,5 @@
 // Swapping between the invoking user's and the recorded privileged identity.
-#include "netfeeder/identity.h"
+#include "common/identity.h"
 
 #include <unistd.h>
 

@@ -1,6 +1,6 @@
-// The agent may be installed with a privileged owner. It runs as the invoking user
-// (real and effective ids swapped at start) and takes the recorded privileged
-// identity back only around opening and writing a terminal or the console.
+// The identity service of a program installed with a privileged owner: it runs as the
+// invoking user (real and effective ids swapped at start) and takes the recorded
+// privileged identity back only within a Privileged scope.
 #pragma once
 
 #include <sys/types.h>
