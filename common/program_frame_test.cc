@@ -10,6 +10,7 @@
 
 #include "common/debug_trace.h"
 #include "tests/support/capture.h"
+#include "tests/support/program.h"
 
 namespace {
 
@@ -24,8 +25,9 @@ TEST(ProgramFrame, OptionsAndTheDebugRule) {
     int level;       // the debug number afterwards
     std::string err;
   };
-  char debug_file[] = "/tmp/quintaro_frame_XXXXXX";
-  close(mkstemp(debug_file));
+  TempTree tree;
+  const std::string debug_path = tree.path("debug");
+  const char* debug_file = debug_path.c_str();
   const Case cases[] = {
       {{"-q", "x"}, DebugRule::ANY_NUMBER_NEEDS_FILE, -1, true, 0, ""},
       {{"-z"}, DebugRule::ANY_NUMBER_NEEDS_FILE, 9, true, 0, "demo: invalid option -- 'z'\n" + kUsage},
@@ -69,24 +71,17 @@ TEST(ProgramFrame, OptionsAndTheDebugRule) {
     EXPECT_EQ(debug_trace().file, saved.file) << name;  // closed with the frame
     debug_trace() = saved;
   }
-  unlink(debug_file);
 }
 
 TEST(ProgramFrame, DefinitionFilesAreRegularFilesThatOpen) {
-  char dir[] = "/tmp/quintaro_frame_XXXXXX";
-  ASSERT_NE(mkdtemp(dir), nullptr);
-  std::string file = std::string(dir) + "/queue";
-  FILE* written = std::fopen(file.c_str(), "w");
-  ASSERT_NE(written, nullptr);
-  std::fclose(written);
-  for (const auto& [path, opens] : {std::pair{file, true}, std::pair{std::string(dir), false},
+  TempTree tree;
+  std::string file = tree.write("queue", "");
+  for (const auto& [path, opens] : {std::pair{file, true}, std::pair{tree.root(), false},
                                     std::pair{file + ".missing", false}}) {
     FILE* opened = open_definition_file(path);
     EXPECT_EQ(opened != nullptr, opens) << path;
     if (opened) std::fclose(opened);
   }
-  unlink(file.c_str());
-  rmdir(dir);
 }
 
 }  // namespace

@@ -5,15 +5,16 @@
 #include <unistd.h>
 
 #include <fstream>
+
+#include "tests/support/program.h"
 #include <optional>
 #include <string>
 
 namespace {
 
 TEST(SuiteProperties, TheFirstUniqueUserDirWordCounts) {
-  char dir[] = "/tmp/quintaro_props_XXXXXX";
-  ASSERT_NE(mkdtemp(dir), nullptr);
-  const std::string path = std::string(dir) + "/quint.properties";
+  TempTree tree;
+  const std::string path = tree.path("quint.properties");
   const struct {
     const char* text;
     std::optional<std::string> unique_dir;
@@ -33,7 +34,6 @@ TEST(SuiteProperties, TheFirstUniqueUserDirWordCounts) {
   }
   unlink(path.c_str());
   EXPECT_FALSE(read_suite_properties(path).file_found);
-  rmdir(dir);
 }
 
 }  // namespace

@@ -8,7 +8,8 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
-#include "netfeeder/test_support.h"
+#include "netfeeder/scripted_dialer.h"
+#include "tests/support/peers.h"
 
 namespace {
 

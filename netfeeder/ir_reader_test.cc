@@ -9,7 +9,8 @@
 
 #include "common/descriptors.h"
 #include "common/unique_fd.h"
-#include "netfeeder/test_support.h"
+#include "netfeeder/scripted_dialer.h"
+#include "tests/support/peers.h"
 
 namespace {
 

@@ -13,30 +13,18 @@
 #include <fstream>
 #include <sstream>
 
+#include "tests/support/program.h"
+#include "tests/support/recorders.h"
+
 namespace {
 
 namespace fs = std::filesystem;
-
-// Records each mail's arguments (one per line, then "--") and its input.
-constexpr const char* kMailScript =
-    "#!/bin/sh\n"
-    "dir=$(dirname \"$0\")\n"
-    "for a in \"$@\"; do printf '%s\\n' \"$a\"; done >>\"$dir/mail.args\"\n"
-    "echo -- >>\"$dir/mail.args\"\n"
-    "cat >>\"$dir/mail.input\"\n";
 
 // Always the same moment, whose time text the tests show as "T".
 class FixedClock : public Clock {
  public:
   time_t now() override { return 1000000000; }
 };
-
-std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 class NotifyTest : public ::testing::Test {
  protected:
@@ -55,20 +43,9 @@ class NotifyTest : public ::testing::Test {
     unsetenv("QUINTARO_ROOT");
     fs::remove_all(root);
   }
-  void install_mail_program() {
-    std::ofstream(root + "/usr/lib/sendmail") << kMailScript;
-    chmod((root + "/usr/lib/sendmail").c_str(), 0755);
-  }
+  void install_mail_program() { install_mail_recorder(root); }
   void write_login_records(const std::vector<std::pair<std::string, std::string>>& records) {
-    std::ofstream out(root + "/var/run/utmp", std::ios::binary);
-    for (const auto& [user, line] : records) {
-      struct utmp record;
-      std::memset(&record, 0, sizeof record);
-      record.ut_type = USER_PROCESS;
-      std::strncpy(record.ut_user, user.c_str(), sizeof record.ut_user);
-      std::strncpy(record.ut_line, line.c_str(), sizeof record.ut_line);
-      out.write(reinterpret_cast<const char*>(&record), sizeof record);
-    }
+    std::ofstream(root + "/var/run/utmp", std::ios::binary) << login_records(records);
   }
   // The file's text, with each time text of the clock as "T".
   std::string file(const std::string& relative) {

@@ -8,7 +8,8 @@
 #include <sys/socket.h>
 
 #include "netfeeder/port_header.h"
-#include "netfeeder/test_support.h"
+#include "netfeeder/scripted_dialer.h"
+#include "tests/support/peers.h"
 
 namespace {
 

@@ -53,7 +53,7 @@ TEST(PddWriterTest, RecordLayouts) {
 }
 
 TEST(PddWriterTest, SaveWritesTheBytesOrFails) {
-  pddtest::TempDir dir;
+  TempTree dir;
   PddWriter writer;
   writer.add(pddfile::DddRecord{"d1", "network"}).raw_bytes(std::string("\0z", 2));
   std::string path = dir.path("out.b");

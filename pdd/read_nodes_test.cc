@@ -57,7 +57,7 @@ struct ReadResult {
 
 // Reads `bytes` as a compiled file, capturing everything it prints.
 ReadResult read_bytes(const std::string& bytes) {
-  pddtest::TempDir dir;
+  TempTree dir;
   std::string path = dir.path("queue.b");
   EXPECT_TRUE(PddWriter().raw_bytes(bytes).save(path));
   ReadResult result;
@@ -239,7 +239,7 @@ TEST_F(ReadNodesTest, FailureTable) {
 }
 
 TEST_F(ReadNodesTest, MissingFileIsReportedOnStandardError) {
-  pddtest::TempDir dir;
+  TempTree dir;
   std::string path = dir.path("absent.b");
   StderrCapture err;
   EXPECT_EQ(read_pdd(path.c_str()), nullptr);
@@ -441,7 +441,7 @@ TEST_F(ReadNodesTest, FileCutAtEveryLength) {
 // nor a device or a pipe without end keep it reading. A file beyond the size
 // limit is not read at all and left to the caller to report as corrupt.
 TEST_F(ReadNodesTest, OnlyRegularFilesOfASaneSizeAreRead) {
-  pddtest::TempDir dir;
+  TempTree dir;
   std::string fifo = dir.path("fifo.b");
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   int fds[2];
@@ -525,7 +525,7 @@ int ReadAllocationTest::fail_from_ = 0;
 int ReadAllocationTest::fail_to_ = 0;
 
 TEST_F(ReadAllocationTest, EveryAllocationFailingInTurn) {
-  pddtest::TempDir dir;
+  TempTree dir;
   std::string path = dir.path("sample.b");
   ASSERT_TRUE(make_sample().writer.save(path));
   ASSERT_TRUE(read_failing(path, 0, 0));

@@ -8,13 +8,13 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <filesystem>
 #include <string>
 
 #include "common/debug_trace.h"
 #include "pdd/definitions.h"
 #include "pdd/library.h"
 #include "tests/support/capture.h"
+#include "tests/support/program.h"
 
 namespace pddtest {
 
@@ -64,25 +64,6 @@ class LibraryOutput {
  private:
   int fd_;
   int saved_;
-};
-
-// A temporary directory, removed with its contents.
-class TempDir {
- public:
-  TempDir() {
-    char name[] = "/tmp/pdd_test_dir_XXXXXX";
-    path_ = mkdtemp(name) ? name : "";
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  std::string path(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
 };
 
 }  // namespace pddtest

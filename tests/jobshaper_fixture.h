@@ -9,7 +9,7 @@
 
 #include "pdd/pdd_writer.h"
 #include "sample/sample_tree.h"
-#include "tests/test_support.h"
+#include "tests/support/program.h"
 
 namespace {
 

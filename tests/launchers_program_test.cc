@@ -12,7 +12,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "tests/test_support.h"
+#include "tests/support/program.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "tests/test_support.h"
+#include "tests/support/program.h"
 
 namespace {
 

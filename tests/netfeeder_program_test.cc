@@ -24,8 +24,9 @@
 #include <memory>
 #include <thread>
 
-#include "tests/netfeeder_peers.h"
-#include "tests/test_support.h"
+#include "tests/support/peers.h"
+#include "tests/support/program.h"
+#include "tests/support/recorders.h"
 
 namespace {
 
@@ -36,14 +37,6 @@ const std::string kUsage =
     "       [-n printer_name] [-m opt] [-w opt] [-r]\n"
     "       [-f filename] [-h hostname] [-p port] hostname\n"
     "\nTry 'netfeeder -H' for more information\n\n";
-// Records each mail's arguments (one per line, then "--") and its input.
-const std::string kMailScript =
-    "#!/bin/sh\n"
-    "dir=$(dirname \"$0\")\n"
-    "for a in \"$@\"; do printf '%s\\n' \"$a\"; done >>\"$dir/mail.args\"\n"
-    "echo -- >>\"$dir/mail.args\"\n"
-    "cat >>\"$dir/mail.input\"\n";
-
 // Time texts in headers and log records ("Tue Dec  8 00:04:50 2026"), made comparable.
 std::string untimed(const std::string& text) {
   auto time_at = [&](size_t at) {
@@ -74,19 +67,6 @@ std::string notification(const std::string& header, const std::string& host,
 std::string mail_of(const std::string& subject, const std::string& from, const std::string& body) {
   return "subject: " + subject + "\n" + (from.empty() ? "" : "from: " + from + "\n") + "\n" + body +
          "\n.\n";
-}
-
-std::string login_records(const std::vector<std::pair<std::string, std::string>>& records) {
-  std::string bytes;
-  for (const auto& [user, line] : records) {
-    struct utmp record;
-    std::memset(&record, 0, sizeof record);
-    record.ut_type = USER_PROCESS;
-    std::strncpy(record.ut_user, user.c_str(), sizeof record.ut_user);
-    std::strncpy(record.ut_line, line.c_str(), sizeof record.ut_line);
-    bytes.append(reinterpret_cast<const char*>(&record), sizeof record);
-  }
-  return bytes;
 }
 
 bool is_link(const std::string& path) {
@@ -129,7 +109,7 @@ class NetfeederTest : public ::testing::Test {
   std::unique_ptr<AgentProcess> start(const std::vector<std::string>& args) {
     return std::make_unique<AgentProcess>(kProgram, args, environment(), tree.root());
   }
-  void install_mail_program() { tree.write("usr/lib/sendmail", kMailScript, 0755); }
+  void install_mail_program() { install_mail_recorder(tree.root()); }
   std::string log() { return untimed(tree.read("log")); }
 
   TempTree tree;

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "pdd/pdd_writer.h"
-#include "tests/test_support.h"
+#include "tests/support/program.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Test printer ports and the background agent.
-#include "tests/netfeeder_peers.h"
+#include "tests/support/peers.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -14,21 +14,36 @@
 #include <cstdlib>
 #include <stdexcept>
 
-#include "tests/test_support.h"
+#include "tests/support/program.h"
 
-TestPrinterPort::TestPrinterPort(const std::string& address, int port) {
-  listener_.reset(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+UniqueFd listen_on(const std::string& address, int port) {
+  UniqueFd listener(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
   int one = 1;
-  setsockopt(listener_.get(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+  setsockopt(listener.get(), SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
   sockaddr_in in{};
   in.sin_family = AF_INET;
   in.sin_port = htons(static_cast<uint16_t>(port));
   if (inet_pton(AF_INET, address.c_str(), &in.sin_addr) != 1 ||
-      bind(listener_.get(), reinterpret_cast<sockaddr*>(&in), sizeof in) != 0 ||
-      listen(listener_.get(), 8) != 0) {
+      bind(listener.get(), reinterpret_cast<sockaddr*>(&in), sizeof in) != 0 ||
+      listen(listener.get(), 8) != 0) {
     throw std::runtime_error("cannot listen on " + address + ":" + std::to_string(port));
   }
+  return listener;
 }
+
+std::string read_available(int fd, size_t want) {
+  std::string got;
+  char buffer[2048];
+  while (got.size() < want) {
+    ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n <= 0) break;
+    got.append(buffer, static_cast<size_t>(n));
+  }
+  return got;
+}
+
+TestPrinterPort::TestPrinterPort(const std::string& address, int port)
+    : listener_(listen_on(address, port)) {}
 
 UniqueFd TestPrinterPort::accept_connection(int timeout_ms) {
   pollfd p{listener_.get(), POLLIN, 0};

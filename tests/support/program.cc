@@ -1,5 +1,5 @@
 // Temporary trees and program runs for program-level tests.
-#include "tests/test_support.h"
+#include "tests/support/program.h"
 
 #include <fcntl.h>
 #include <poll.h>

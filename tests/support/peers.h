@@ -1,6 +1,6 @@
-// Peers for the transport agent's program tests: a test printer listening on a
-// loopback address (data, multi-port and IR ports), and the agent run in the
-// background with an input the test feeds and closes itself.
+// Test support: loopback peers. Listening sockets and test printer ports on loopback
+// addresses, reading and sending what a peer exchanges, and a program (the transport
+// agent) run in the background with an input the test feeds and closes itself.
 #pragma once
 
 #include <sys/types.h>
@@ -11,6 +11,11 @@
 #include <vector>
 
 #include "common/unique_fd.h"
+
+// A listening socket on a loopback address; throws when it cannot listen.
+UniqueFd listen_on(const std::string& address, int port);
+// Reads until `want` bytes arrived, or until a read gives nothing (blocking reads).
+std::string read_available(int fd, size_t want);
 
 // One listening port of a test printer.
 class TestPrinterPort {
