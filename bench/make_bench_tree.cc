@@ -37,8 +37,7 @@ bool write_forty_options(const std::string& root) {
     for (int c = 0; c < kChoices; ++c) {
       std::string value = "v" + std::to_string(c);
       option.items.push_back({"Choice " + std::to_string(c), "", value,
-                              "@PJL SET OPTION" + std::to_string(i) + " = " + value + "${10}",
-                              ""});
+                              "@PJL SET OPTION" + std::to_string(i) + " = " + value + "${10}", ""});
     }
     pdd.add(option);
     init_sequence += (i ? "," : "") + option_tag(i);

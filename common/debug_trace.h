@@ -10,8 +10,8 @@ inline constexpr int DEBUG_LIBRARY = 4;  // the PDD library's trace and node dum
 
 class DebugTrace {
  public:
-  int level = 0;          // the debug number given on the command line
-  FILE* file = nullptr;   // the debug file, owned by the program that opened it
+  int level = 0;         // the debug number given on the command line
+  FILE* file = nullptr;  // the debug file, owned by the program that opened it
 
   bool enabled(int bit) const { return (level & bit) != 0 && file != nullptr; }
   bool any() const { return level != 0 && file != nullptr; }

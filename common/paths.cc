@@ -42,8 +42,7 @@ std::string suite_properties() {
   return join({root(), kSpoolDir, kFormatterTree, "/.quintaro/props/quint.properties"});
 }
 
-std::string user_vqd(std::string_view home, const std::string* unique_dir,
-                     std::string_view queue) {
+std::string user_vqd(std::string_view home, const std::string* unique_dir, std::string_view queue) {
   std::string dir = join({root(), home, "/.quintaro"});
   if (unique_dir) dir = join({dir, "/", *unique_dir});
   return queue_file(dir, queue);

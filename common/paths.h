@@ -22,8 +22,7 @@ std::string suite_properties();
 // A user's own VQD of `queue` below the home directory `home` (as the user database
 // gives it): HOME/.quintaro/vir_queues/Q/.Q, or HOME/.quintaro/DIR/vir_queues/Q/.Q
 // when the suite properties name a directory DIR (`unique_dir` not null).
-std::string user_vqd(std::string_view home, const std::string* unique_dir,
-                     std::string_view queue);
+std::string user_vqd(std::string_view home, const std::string* unique_dir, std::string_view queue);
 // A compiled PDD: /usr/quintaro/etc/printers/bin/NAME
 std::string pdd_file(std::string_view name);
 // A banner file or program: /usr/quintaro/etc/banners/NAME

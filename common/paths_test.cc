@@ -17,7 +17,8 @@ TEST(Paths, EveryFixedPlaceWithAndWithoutARoot) {
   } rows[] = {
       {[] { return paths::system_vqd("q1"); },
        "/var/spool/printer/unix_prt_drivers/vir_queues/q1/.q1"},
-      {paths::suite_properties, "/var/spool/printer/unix_prt_drivers/.quintaro/props/quint.properties"},
+      {paths::suite_properties,
+       "/var/spool/printer/unix_prt_drivers/.quintaro/props/quint.properties"},
       {[] { return paths::user_vqd("/home/al", nullptr, "q1"); },
        "/home/al/.quintaro/vir_queues/q1/.q1"},
       {[&] { return paths::user_vqd("/home/al", &dir, "q1"); },

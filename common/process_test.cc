@@ -22,10 +22,9 @@ TEST(SpawnProgram, ArgumentsArriveUnchangedAndStatusComesBack) {
   int out[2];
   ASSERT_EQ(pipe(out), 0);
   // Shell characters, blanks and quotes are plain data for the started program.
-  pid_t pid = spawn_program("/bin/sh",
-                            {"sh", "-c", "printf '[%s]' \"$@\"; exit 3", "sh", "a b", "$(x)",
-                             "'\";", ""},
-                            {.stdout_fd = out[1]});
+  pid_t pid = spawn_program(
+      "/bin/sh", {"sh", "-c", "printf '[%s]' \"$@\"; exit 3", "sh", "a b", "$(x)", "'\";", ""},
+      {.stdout_fd = out[1]});
   ASSERT_GT(pid, 0);
   close(out[1]);
   EXPECT_EQ(read_all(out[0]), "[a b][$(x)]['\";][]");

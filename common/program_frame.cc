@@ -11,9 +11,10 @@
 #include "common/format.h"
 #include "common/io.h"
 
-ProgramFrame::ProgramFrame(const char* name, std::string usage_lines, char help_letter,
-                           int failed)
-    : name_(name), usage_lines_(std::move(usage_lines)), help_letter_(help_letter),
+ProgramFrame::ProgramFrame(const char* name, std::string usage_lines, char help_letter, int failed)
+    : name_(name),
+      usage_lines_(std::move(usage_lines)),
+      help_letter_(help_letter),
       failed_(failed) {}
 
 ProgramFrame::~ProgramFrame() {
@@ -34,7 +35,7 @@ std::string ProgramFrame::usage_section() const { return "\nUSAGE:\n" + usage_li
 
 void ProgramFrame::usage() const {
   report(usage_section() +
-        strprintf("\nTry '%s -%c' for more information\n\n", name_, help_letter_));
+         strprintf("\nTry '%s -%c' for more information\n\n", name_, help_letter_));
 }
 
 int ProgramFrame::parse(int argc, char** argv, const std::vector<ProgramOption>& table) const {
@@ -73,8 +74,8 @@ bool ProgramFrame::open_debug_file(const char* path) {
 
 bool ProgramFrame::apply_debug_rule(DebugRule rule, std::string_view message) const {
   DebugTrace& trace = debug_trace();
-  bool needs_file = rule == DebugRule::ANY_NUMBER_NEEDS_FILE ? debug_number_given_
-                                                              : trace.level != 0;
+  bool needs_file =
+      rule == DebugRule::ANY_NUMBER_NEEDS_FILE ? debug_number_given_ : trace.level != 0;
   if (needs_file && !debug_file_) {
     usage();
     report(message);

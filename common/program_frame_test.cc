@@ -20,9 +20,9 @@ TEST(ProgramFrame, OptionsAndTheDebugRule) {
   struct Case {
     std::vector<const char*> args;
     DebugRule rule;
-    int parsed;      // what parse gives
-    bool accepted;   // what apply_debug_rule gives
-    int level;       // the debug number afterwards
+    int parsed;     // what parse gives
+    bool accepted;  // what apply_debug_rule gives
+    int level;      // the debug number afterwards
     std::string err;
   };
   TempTree tree;
@@ -30,8 +30,17 @@ TEST(ProgramFrame, OptionsAndTheDebugRule) {
   const char* debug_file = debug_path.c_str();
   const Case cases[] = {
       {{"-q", "x"}, DebugRule::ANY_NUMBER_NEEDS_FILE, -1, true, 0, ""},
-      {{"-z"}, DebugRule::ANY_NUMBER_NEEDS_FILE, 9, true, 0, "demo: invalid option -- 'z'\n" + kUsage},
-      {{"-q"}, DebugRule::ANY_NUMBER_NEEDS_FILE, 9, true, 0,
+      {{"-z"},
+       DebugRule::ANY_NUMBER_NEEDS_FILE,
+       9,
+       true,
+       0,
+       "demo: invalid option -- 'z'\n" + kUsage},
+      {{"-q"},
+       DebugRule::ANY_NUMBER_NEEDS_FILE,
+       9,
+       true,
+       0,
        "demo: option requires an argument -- 'q'\n" + kUsage},
       {{"-s", "-q", "x"}, DebugRule::ANY_NUMBER_NEEDS_FILE, 7, true, 0, ""},  // -s stops
       {{"-d", "0"}, DebugRule::ANY_NUMBER_NEEDS_FILE, -1, false, 0, kUsage + "need -t\n"},

@@ -10,9 +10,9 @@
 #include "common/debug_trace.h"
 #include "common/format.h"
 #include "common/paths.h"
+#include "common/process.h"
 #include "common/program_frame.h"
 #include "common/unique_fd.h"
-#include "common/process.h"
 #include "jobshaper/copy.h"
 #include "jobshaper/encode.h"
 #include "pdd/definitions.h"
@@ -51,8 +51,9 @@ int check_user_banner(const JobSettings& s, const std::string& program) {
   const char* reason = nullptr;
   if (!program.empty() && program[0] == '/') {
     error = "Banner File name Error!";
-    reason = "A user's own queue definition may only name a banner file of the banner "
-             "directory.\n";
+    reason =
+        "A user's own queue definition may only name a banner file of the banner "
+        "directory.\n";
   } else if (get_definition(ds_key(s.data_stream, "execute_banner")) == "yes") {
     error = "Banner Program Error!";
     reason = "A user's own queue definition may not run a banner program.\n";
@@ -122,8 +123,7 @@ int check_banner(JobSettings& s, std::string* source) {
     // An empty source would name the banner directory itself: that is no banner.
     struct stat st;
     if (no_source || !exists(program, &st)) {
-      reportf("\n%s: '%s' 1. File not found\n\n", s.invocation.c_str(),
-                   program.c_str());
+      reportf("\n%s: '%s' 1. File not found\n\n", s.invocation.c_str(), program.c_str());
       LIST("\nERROR !!\n\n");
       LIST("File not found: %s\n\n", program.c_str());
       LIST("   The banner program file was not found.\n");
@@ -145,9 +145,9 @@ int print_banner(const JobSettings& s, const std::string& source) {
   if (execute != "yes") {
     if (!target_exists(source, &st)) {
       reportf(
-                   "\n%s : Banner File '%s' not found\nNo Banner page to print. Bye.\n\n"
-                   "Sorry there is no banner Page to print.\n\n",
-                   s.invocation.c_str(), source.c_str());
+          "\n%s : Banner File '%s' not found\nNo Banner page to print. Bye.\n\n"
+          "Sorry there is no banner Page to print.\n\n",
+          s.invocation.c_str(), source.c_str());
       LIST("\tBanner File '%s' not found\n", source.c_str());
       LIST("\tNo Banner page to print. Bye.\n\n");
       LIST("\tSorry there is no banner Page to print.\n");
@@ -170,18 +170,17 @@ int print_banner(const JobSettings& s, const std::string& source) {
 
   LIST("        The execute_banner = YES.\n");
   if (!target_exists(source, &st)) {
-    reportf("\n%s: '%s' 2. File not found\n\n", s.invocation.c_str(),
-                 source.c_str());
+    reportf("\n%s: '%s' 2. File not found\n\n", s.invocation.c_str(), source.c_str());
     LIST("ERROR !! : '%s' File not found\n\n", source.c_str());
     return fail_with_listing("cleaning up and exiting with error\n");
   }
   LIST("\tThe banner program exists.\n");
   if ((st.st_mode & S_IXUSR) == 0) {
-    LIST("\tThe banner program does not have execute permissions\n"
-         "\tSorry banner Page will NOT be printed.\n.\n");
-    reportf(
-                 "\n%s : No execute permissions on %s\nSorry banner Page will NOT be printed.\n\n",
-                 s.invocation.c_str(), source.c_str());
+    LIST(
+        "\tThe banner program does not have execute permissions\n"
+        "\tSorry banner Page will NOT be printed.\n.\n");
+    reportf("\n%s : No execute permissions on %s\nSorry banner Page will NOT be printed.\n\n",
+            s.invocation.c_str(), source.c_str());
     return fail_with_listing("cleaning up and exiting with error\n");
   }
   LIST("\tYes, the banner file exists and is executable, lets execute it.\n");
@@ -206,10 +205,9 @@ int print_banner(const JobSettings& s, const std::string& source) {
       or_dash(paper_size),
       s.locale.empty() ? std::string("en") : s.locale,
   };
-  std::string shown = strprintf("%s \"%s\" %s %s %s \"%s\" %s %s", source.c_str(),
-                                argv[1].c_str(), argv[2].c_str(), argv[3].c_str(),
-                                argv[4].c_str(), argv[5].c_str(), argv[6].c_str(),
-                                argv[7].c_str());
+  std::string shown = strprintf("%s \"%s\" %s %s %s \"%s\" %s %s", source.c_str(), argv[1].c_str(),
+                                argv[2].c_str(), argv[3].c_str(), argv[4].c_str(), argv[5].c_str(),
+                                argv[6].c_str(), argv[7].c_str());
   LIST("\tRun the following command:\n\t\t%s\n", shown.c_str());
   // The program writes to our standard output; every value is one argument of its
   // own, never seen by a shell.

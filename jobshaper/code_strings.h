@@ -43,14 +43,14 @@ CodeState& code_state();
 // `title`, `user` and `host` are the quoted job title, user and host (nullptr: not
 // given); their characters reach the printer literally. Gives "" for nothing.
 std::string get_code_string(const char* name, const char* value, const NodePtr* top_menu,
-                            int code_kind, const char* title, const char* user,
-                            const char* host, CodeState& state = code_state());
+                            int code_kind, const char* title, const char* user, const char* host,
+                            CodeState& state = code_state());
 
 // The codes of every setting named in `list` (tags separated by `separator`) whose
 // value in the definition table is not empty, joined in list order.
-std::string get_converted_strings(const std::string& list, const NodePtr* top_menu,
-                                  char separator, const char* title, const char* user,
-                                  const char* host, CodeState& state = code_state());
+std::string get_converted_strings(const std::string& list, const NodePtr* top_menu, char separator,
+                                  const char* title, const char* user, const char* host,
+                                  CodeState& state = code_state());
 
 // `text` with every `separator` removed.
 std::string remove_string_separator(const std::string& text, char separator);

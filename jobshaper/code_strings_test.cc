@@ -12,9 +12,9 @@
 
 #include "common/debug_trace.h"
 #include "jobshaper/byte_escapes.h"
-#include "tests/support/capture.h"
 #include "pdd/createmem.h"
 #include "pdd/definitions.h"
+#include "tests/support/capture.h"
 
 namespace {
 

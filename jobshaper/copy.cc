@@ -30,7 +30,6 @@ void report_copy_failure(CopyResult result, int error, const std::string& invoca
   if (result == CopyResult::DONE) return;
   std::string what = result == CopyResult::READ_FAILED ? std::string("Error reading ") + source
                                                        : "Error writing to standard output";
-  std::fprintf(stderr, "\n%s: %s: %s\n\n", invocation.c_str(), what.c_str(),
-               std::strerror(error));
+  std::fprintf(stderr, "\n%s: %s: %s\n\n", invocation.c_str(), what.c_str(), std::strerror(error));
   debug_trace().print(DEBUG_LISTING, "%s: %s\n", what.c_str(), std::strerror(error));
 }

@@ -122,7 +122,8 @@ void Encodeit(std::string& text, const char* locale, int is_banner, int codeset_
   size_t out_left = ENCODE_LIMIT;
   bool failed = iconv(converter.get(), &in, &in_left, &out, &out_left) == static_cast<size_t>(-1);
   // Stateful encodings end with the sequence that returns to the initial state.
-  if (!failed) failed = iconv(converter.get(), nullptr, nullptr, &out, &out_left) == static_cast<size_t>(-1);
+  if (!failed)
+    failed = iconv(converter.get(), nullptr, nullptr, &out, &out_left) == static_cast<size_t>(-1);
   int error = errno;
   *out = '\0';
   if (failed) {

@@ -53,19 +53,19 @@ TEST(Encodeit, ConversionTable) {
       {"ja_JP.eucJP", 0, 0, kEucJp, kUtf8Jp},
       {"ja_JP.eucJP", 1, 0, kEucJp, kSjis},
       {"ja_JP.UTF-8", 1, 0, kUtf8Jp, kSjis},
-      {"ja_JP.UTF-8", 0, 0, kUtf8Jp, kUtf8Jp},   // a UTF-8 double-byte locale: left alone
+      {"ja_JP.UTF-8", 0, 0, kUtf8Jp, kUtf8Jp},  // a UTF-8 double-byte locale: left alone
       {"ja_JP.eucJP", 0, 1, kEucJp, kUtf8Jp},
       {"en_US.UTF-8", 0, 0, "caf\xc3\xa9", "caf\x82"},
       {"en_US.UTF-8", 0, 1, "caf\xc3\xa9", "caf\xc3\xa9"},
       {"en_US.UTF-8", 1, 0, "caf\xc3\xa9", "caf\xe9"},
-      {"", 0, 0, "caf\xe9", "caf\x82"},            // no locale: Latin-1 to code page 850
-      {"", 1, 0, "caf\xe9", "caf\xe9"},            // a banner title is left alone
+      {"", 0, 0, "caf\xe9", "caf\x82"},  // no locale: Latin-1 to code page 850
+      {"", 1, 0, "caf\xe9", "caf\xe9"},  // a banner title is left alone
       {"de_DE", 0, 1, "caf\xe9", "caf\xc3\xa9"},
       {"zh_HK.UTF-8", 1, 0, "\xe4\xb8\xad", "\xa4\xa4"},  // Traditional: big5
       {"zh_CN.UTF-8", 1, 0, "\xe4\xb8\xad", "\xd6\xd0"},  // Simplified: gbk
-      {"kok_IN", 0, 0, "\xb0\xa1", "\xea\xb0\x80"},        // contains "ko": EUC-KR
-      {"en_US", 2, 0, "caf\xe9", "caf\xe9"},               // no such banner flag
-      {"ja_JP.eucJP", 0, 0, "\xc6", "\xc6"},               // incomplete: unchanged
+      {"kok_IN", 0, 0, "\xb0\xa1", "\xea\xb0\x80"},       // contains "ko": EUC-KR
+      {"en_US", 2, 0, "caf\xe9", "caf\xe9"},              // no such banner flag
+      {"ja_JP.eucJP", 0, 0, "\xc6", "\xc6"},              // incomplete: unchanged
   };
   for (const Case& c : cases) {
     std::string text = c.in;
@@ -75,7 +75,7 @@ TEST(Encodeit, ConversionTable) {
 }
 
 TEST(Encodeit, TextsGrowingBeyondTheLimitStayAsTheyWere) {
-  std::string fits(ENCODE_LIMIT / 2, '\xe9');   // each byte becomes two in UTF-8
+  std::string fits(ENCODE_LIMIT / 2, '\xe9');  // each byte becomes two in UTF-8
   std::string too_long(ENCODE_LIMIT / 2 + 1, '\xe9');
   std::string text = fits;
   Encodeit(text, "de_DE", 0, 1);

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/capture.h"
 #include "pdd/definitions.h"
+#include "tests/support/capture.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "tests/support/capture.h"
 #include "pdd/definitions.h"
+#include "tests/support/capture.h"
 
 namespace {
 

@@ -220,8 +220,8 @@ int JobShaper::load_vqd() {
 
   s_.data_stream = get_definition("ds_list");
   if (s_.data_stream.empty()) {
-    std::string text = strprintf("\n\n%s: Virtual Queue Definition File Error!\n",
-                                 s_.invocation.c_str());
+    std::string text =
+        strprintf("\n\n%s: Virtual Queue Definition File Error!\n", s_.invocation.c_str());
     text += "\nReason:\n";
     text += "\t- Could not find data stream type.\n";
     text += strprintf("\t- Missing '%s' field.\n", "ds_list");
@@ -280,8 +280,8 @@ int JobShaper::load_pdd() {
   if (s_.user_vqd && pdd.find('/') != std::string::npos) {
     // The formatter may run with more rights than the user: a user's own definition
     // names a PDD of the PDD directory, never a file elsewhere.
-    std::string text = strprintf("\n%s: Virtual Queue Definition File Error!\n",
-                                 s_.invocation.c_str());
+    std::string text =
+        strprintf("\n%s: Virtual Queue Definition File Error!\n", s_.invocation.c_str());
     text += "\nReason:\n";
     text += strprintf("\t- The user's own queue definition names the PDD [ %s ].\n", pdd.c_str());
     text += "\t- A user's queue definition may only name a PDD file without a '/'.\n";
@@ -322,13 +322,13 @@ void JobShaper::report_write_codes_failure(const char* field) {
 int JobShaper::write_prologue() {
   const NodePtr* top = pdd_.get();
   const char* ds = s_.data_stream.c_str();
-  std::string ds_init = get_code_string(ds, nullptr, top, CODE_DS_INIT_STRING, nullptr, nullptr,
-                                        nullptr);
+  std::string ds_init =
+      get_code_string(ds, nullptr, top, CODE_DS_INIT_STRING, nullptr, nullptr, nullptr);
   std::string sequence =
       get_code_string(ds, nullptr, top, s_.banner ? CODE_BANNER_INIT_SEQUENCE : CODE_INIT_SEQUENCE,
                       nullptr, nullptr, nullptr);
-  std::string ds_end = get_code_string(ds, nullptr, top, CODE_DS_END_STRING, nullptr, nullptr,
-                                       nullptr);
+  std::string ds_end =
+      get_code_string(ds, nullptr, top, CODE_DS_END_STRING, nullptr, nullptr, nullptr);
   const char* which = s_.banner ? "\nThe banner init sequence field" : "The init sequence field";
   if (!sequence.empty()) {
     LIST("%s: \n\t%s\n", which, sequence.c_str());
@@ -350,8 +350,8 @@ int JobShaper::write_prologue() {
     } else {
       std::string user = s_.have_user ? "\"" + s_.user + "\"" : "\"unknown\"";
       std::string host = s_.have_host ? "\"" + s_.host + "\"" : "\"unknown\"";
-      init_string = get_converted_strings(sequence, top, ',', s_.quoted_title.c_str(),
-                                          user.c_str(), host.c_str());
+      init_string = get_converted_strings(sequence, top, ',', s_.quoted_title.c_str(), user.c_str(),
+                                          host.c_str());
     }
   }
   if (!init_string.empty()) {

@@ -30,7 +30,8 @@ int sniff(int fd, bool verbose, std::string* consumed) {
   }
   unsigned char next[5] = {0, 0, 0, 0, 0};
   ssize_t got = read_retry(fd, next, sizeof next);
-  if (got > 0 && consumed) consumed->append(reinterpret_cast<char*>(next), static_cast<size_t>(got));
+  if (got > 0 && consumed)
+    consumed->append(reinterpret_cast<char*>(next), static_cast<size_t>(got));
   if (got < 3) {
     say(verbose, "Too small, return pcl\n");
     return SNIFF_PCL;
@@ -53,16 +54,16 @@ int sniff(int fd, bool verbose, std::string* consumed) {
       {first == '<' && strncasecmp(n, "head", 4) == 0, "HMTL - HEAD detected.\n", SNIFF_IMAGE},
       {first == '%' && std::memcmp(n, "PDF-", 4) == 0, "PDF file detected.\n", SNIFF_IMAGE},
       {first >= 0x02 && first <= 0x05 && next[0] == 0x01, "PCX File detected.\n", SNIFF_IMAGE},
-      {first == 0xB1 && next[0] == 'h' && next[1] == 0xDE && next[2] == ':',
-       "DCX File detected.\n", SNIFF_IMAGE},
+      {first == 0xB1 && next[0] == 'h' && next[1] == 0xDE && next[2] == ':', "DCX File detected.\n",
+       SNIFF_IMAGE},
       {first == 0x89 && std::memcmp(n, "PNG", 3) == 0, "PNG File detected.\n", SNIFF_IMAGE},
       {(first == 'M' && next[0] == 'M' && next[1] == 0x00 && next[2] == '*') ||
            (first == 'I' && next[0] == 'I' && next[1] == '*' && next[2] == 0x00),
        "TIFF File detected.\n", SNIFF_IMAGE},
       {first == 'B' && next[0] == 'M', "BMP File detected.\n", SNIFF_IMAGE},
       {first == 'G' && std::memcmp(n, "IF8", 3) == 0, "GIF File detected.\n", SNIFF_IMAGE},
-      {first == 'P' && next[0] == 'K' && next[1] == 0x03 && next[2] == 0x04,
-       "XPS File detected.\n", SNIFF_IMAGE},
+      {first == 'P' && next[0] == 'K' && next[1] == 0x03 && next[2] == 0x04, "XPS File detected.\n",
+       SNIFF_IMAGE},
       {first == '%' && next[0] == '!', "POSTSCRIPT File detected.\n", SNIFF_POSTSCRIPT},
   };
   for (const Signature& signature : signatures) {

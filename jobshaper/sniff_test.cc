@@ -21,7 +21,8 @@ int sniff_text(const std::string& job, std::string* consumed, bool verbose = fal
   if (rest) {
     char buffer[64];
     ssize_t n;
-    while ((n = read(fds[0], buffer, sizeof buffer)) > 0) rest->append(buffer, static_cast<size_t>(n));
+    while ((n = read(fds[0], buffer, sizeof buffer)) > 0)
+      rest->append(buffer, static_cast<size_t>(n));
   }
   close(fds[0]);
   return kind;
@@ -55,7 +56,9 @@ TEST(Sniff, SignaturesDecideTheClass) {
       {"BM6\x00"s, SNIFF_IMAGE, "BMP File detected.\n"},
       {"GIF89a", SNIFF_IMAGE, "GIF File detected.\n"},
       {"PK\x03\x04\x14"s, SNIFF_IMAGE, "XPS File detected.\n"},
-      {"\x1b" "E\x1b&l0O", SNIFF_PCL, "File type not detected, defaulting to PCL type.\n"},
+      {"\x1b"
+       "E\x1b&l0O",
+       SNIFF_PCL, "File type not detected, defaulting to PCL type.\n"},
   };
   for (const Case& c : cases) {
     std::string consumed;

@@ -5,10 +5,10 @@
 #include <unistd.h>
 
 #include <fstream>
-
-#include "tests/support/program.h"
 #include <optional>
 #include <string>
+
+#include "tests/support/program.h"
 
 namespace {
 

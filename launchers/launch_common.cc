@@ -40,4 +40,3 @@ int report_exec_failure(LauncherSystem& system, int result, const std::string& p
   system.write_err(report);
   return LAUNCH_EXEC_FAILED;
 }
-

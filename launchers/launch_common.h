@@ -30,4 +30,3 @@ std::optional<PasswordEntry> set_script_environment(LauncherSystem& system, Envi
 // and gives the exit status, LAUNCH_EXEC_FAILED (the exec's result as a status).
 int report_exec_failure(LauncherSystem& system, int result, const std::string& path, int argc,
                         char* const argv[]);
-

@@ -8,9 +8,9 @@
 #include <cerrno>
 #include <cstring>
 
+#include "common/descriptors.h"
 #include "common/format.h"
 #include "common/paths.h"
-#include "common/descriptors.h"
 #include "launchers/launch_common.h"
 
 namespace {
@@ -76,9 +76,7 @@ ApplicationClass application_class(const std::string& name) {
   return ApplicationClass::UNKNOWN;
 }
 
-std::string control_program_path() {
-  return paths::control_program_file();
-}
+std::string control_program_path() { return paths::control_program_file(); }
 
 bool caller_is_admin(LauncherSystem& system, bool verbose) {
   if (verbose) system.write_out("Checking User's Groups against the file's group.\n");

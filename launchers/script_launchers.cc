@@ -4,9 +4,9 @@
 #include <cerrno>
 #include <cstring>
 
+#include "common/descriptors.h"
 #include "common/format.h"
 #include "common/paths.h"
-#include "common/descriptors.h"
 #include "launchers/launch_common.h"
 
 namespace {

@@ -134,9 +134,7 @@ std::optional<std::string> setup_parallel_device(bool usb) {
 
 }  // namespace
 
-std::string agent_path(const char* agent) {
-  return paths::transport_agent(agent);
-}
+std::string agent_path(const char* agent) { return paths::transport_agent(agent); }
 
 std::optional<std::string> build_command(const std::string& transport_type, const JobDetails& job) {
   std::optional<std::string> command;

@@ -2,7 +2,6 @@
 // VQD, the device's VDD and the command line on standard output.
 #include "linebuilder/linebuilder.h"
 
-
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -213,8 +212,8 @@ int LineBuilder::run(int argc, char** argv) {
   const std::string transport_type = get_definition("transport_type");
   if (transport_type.empty()) {
     report(strprintf("\n\n%s:  ERROR\n", kProgram) +
-              strprintf("\nCould not find '%s' in '%s'\n", "transport_type", vdd_path_.c_str()) +
-              strprintf("\tMissing '%s' field in %s\n\n", "transport_type", vdd_path_.c_str()));
+           strprintf("\nCould not find '%s' in '%s'\n", "transport_type", vdd_path_.c_str()) +
+           strprintf("\tMissing '%s' field in %s\n\n", "transport_type", vdd_path_.c_str()));
     return LINEBUILDER_FAILED;
   }
   LIST("transport_type \t= %s\n", transport_type.c_str());

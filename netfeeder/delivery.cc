@@ -19,7 +19,6 @@
 
 namespace {
 
-
 // A terminal line from the login records names a device below /dev: "pts/3", "tty1".
 // Anything that could lead elsewhere is not used.
 bool acceptable_line(const std::string& line) {
@@ -148,8 +147,7 @@ bool Notifier::write_user_tty(const std::string& user, const LineList& lines) {
 
 void Notifier::write_console(const LineList& lines) {
   Identity::Privileged privileged(identity_);
-  UniqueFd console(
-      open(paths::console().c_str(), O_WRONLY | O_APPEND | O_NOCTTY | O_CLOEXEC));
+  UniqueFd console(open(paths::console().c_str(), O_WRONLY | O_APPEND | O_NOCTTY | O_CLOEXEC));
   if (!console.valid()) return;
   termios saved;
   bool is_terminal = tcgetattr(console.get(), &saved) == 0;

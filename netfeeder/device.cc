@@ -81,8 +81,8 @@ std::string claim_device_path(const std::string& path) {
 
 bool open_pty(Pty& pty, bool debug) {
   Search search = search_bsd_ptys(pty, debug);
-  bool opened = search == Search::OPENED ||
-                (search == Search::NO_MASTER && open_system_pty(pty, debug));
+  bool opened =
+      search == Search::OPENED || (search == Search::NO_MASTER && open_system_pty(pty, debug));
   if (!opened) {
     pty.master.reset();
     pty.slave.reset();

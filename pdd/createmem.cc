@@ -19,7 +19,8 @@ constexpr unsigned kLastDelay = 15;
 #define ALLOCATE(size) allocate_cleared((size), "createmem", __LINE__)
 
 void report_failed_creation(int line) {
-  if (debug_trace().level != 0) pdd_message("Malloc failed in file %s at line %d\n", "createmem", line);
+  if (debug_trace().level != 0)
+    pdd_message("Malloc failed in file %s at line %d\n", "createmem", line);
 }
 
 template <typename T>
@@ -96,9 +97,8 @@ NodePtr* create_node_ptr(NodeKind kind, void* node, const char* name) {
   return ref;
 }
 
-MenuNode* create_menu_node(const char* label, const char* tag, const char* prompt,
-                           const char* help, const char* next_ptr, int32_t count,
-                           NodePtr** items) {
+MenuNode* create_menu_node(const char* label, const char* tag, const char* prompt, const char* help,
+                           const char* next_ptr, int32_t count, NodePtr** items) {
   MenuNode* menu = allocate_record<MenuNode>(__LINE__);
   if (!menu) return nullptr;
   bool ok = copy_into(&menu->label, label) && copy_into(&menu->tag, tag) &&
@@ -162,9 +162,8 @@ SclistNode* create_sclist_node(const char* label, const char* description, const
   return list;
 }
 
-void set_sclist_item(SclistNode* list, int32_t index, const char* label,
-                     const char* description, const char* value, const char* printer_code,
-                     const char* next_ptr) {
+void set_sclist_item(SclistNode* list, int32_t index, const char* label, const char* description,
+                     const char* value, const char* printer_code, const char* next_ptr) {
   if (!list || index < 0 || index >= list->no_of_items) {
     report_failed_creation(__LINE__);
     return;
@@ -180,16 +179,16 @@ void set_sclist_item(SclistNode* list, int32_t index, const char* label,
 }
 
 StringNode* create_string_node(const char* title, const char* description, const char* tag,
-                               const char* help, const char* next_ptr,
-                               const char* default_string, int32_t valid_type,
-                               const char* exclude_char_set, const char* include_char_set,
-                               int32_t max_length, const char* validation_function,
-                               const char* p_code) {
+                               const char* help, const char* next_ptr, const char* default_string,
+                               int32_t valid_type, const char* exclude_char_set,
+                               const char* include_char_set, int32_t max_length,
+                               const char* validation_function, const char* p_code) {
   size_t default_length = default_string ? std::strlen(default_string) : 0;
   // A negative maximum would wrap around in the unsigned comparison and ask for a
   // buffer of several gigabytes; it is as wrong as a maximum below the default.
   if (max_length < 0 || default_length > static_cast<uint32_t>(max_length)) {
-    pdd_message("Error: Maximum length of this field is less than the length of the default string.\n");
+    pdd_message(
+        "Error: Maximum length of this field is less than the length of the default string.\n");
     return nullptr;
   }
   if (include_char_set) {
@@ -274,11 +273,12 @@ NumberNode* create_number_node(const char* title, const char* description, const
 }
 
 PddNode* create_pdd_node(char* tag, char* init_sequence, char* banner_init_sequence,
-                         char* ds_init_string, char* ds_end_string, char* string1,
-                         char* string2, char* string3, int32_t special_char1,
-                         int32_t special_char2, int32_t special_char3) {
-  char* texts[] = {tag,     init_sequence, banner_init_sequence, ds_init_string,
-                   ds_end_string, string1, string2,              string3};
+                         char* ds_init_string, char* ds_end_string, char* string1, char* string2,
+                         char* string3, int32_t special_char1, int32_t special_char2,
+                         int32_t special_char3) {
+  char* texts[] = {
+      tag,     init_sequence, banner_init_sequence, ds_init_string, ds_end_string, string1,
+      string2, string3};
   PddNode* node = allocate_record<PddNode>(__LINE__);
   if (!node) {
     for (char* text : texts) std::free(text);
@@ -324,8 +324,8 @@ void free_sclist_node(SclistNode* list) {
   if (!list) return;
   for (int32_t i = 0; i < list->no_of_items; ++i) {
     SclistItem& item = list->items[i];
-    for (char* text : {item.label, item.description, item.value, item.printer_code,
-                       item.next_ptr}) {
+    for (char* text :
+         {item.label, item.description, item.value, item.printer_code, item.next_ptr}) {
       std::free(text);
     }
   }
@@ -337,9 +337,8 @@ void free_sclist_node(SclistNode* list) {
 void free_string_node(StringNode* node) {
   if (!node) return;
   for (char* text : {node->title, node->description, node->tag, node->help, node->next_ptr,
-                     node->value, node->saved_value, node->default_string,
-                     node->include_char_set, node->exclude_char_set,
-                     node->validation_function, node->p_code}) {
+                     node->value, node->saved_value, node->default_string, node->include_char_set,
+                     node->exclude_char_set, node->validation_function, node->p_code}) {
     std::free(text);
   }
   std::free(node);
@@ -356,9 +355,9 @@ void free_number_node(NumberNode* node) {
 
 void free_pdd_node(PddNode* node) {
   if (!node) return;
-  for (char* text : {node->tag, node->init_sequence, node->banner_init_sequence,
-                     node->ds_init_string, node->ds_end_string, node->string1, node->string2,
-                     node->string3}) {
+  for (char* text :
+       {node->tag, node->init_sequence, node->banner_init_sequence, node->ds_init_string,
+        node->ds_end_string, node->string1, node->string2, node->string3}) {
     std::free(text);
   }
   std::free(node);

@@ -23,23 +23,20 @@ NodePtr* create_node_ptr(NodeKind kind, void* node, const char* name);
 // With `items` (an array of `count` references), takes the items over: their names
 // move into the menu and the references themselves are freed (not their nodes).
 // When the creation fails the references stay the caller's.
-MenuNode* create_menu_node(const char* label, const char* tag, const char* prompt,
-                           const char* help, const char* next_ptr, int32_t count,
-                           NodePtr** items);
+MenuNode* create_menu_node(const char* label, const char* tag, const char* prompt, const char* help,
+                           const char* next_ptr, int32_t count, NodePtr** items);
 void set_menu_item(MenuNode* menu, int32_t index, const char* name, NodeKind kind, void* node);
 
 SclistNode* create_sclist_node(const char* label, const char* description, const char* tag,
                                const char* help, int32_t default_item, int32_t count);
-void set_sclist_item(SclistNode* list, int32_t index, const char* label,
-                     const char* description, const char* value, const char* printer_code,
-                     const char* next_ptr);
+void set_sclist_item(SclistNode* list, int32_t index, const char* label, const char* description,
+                     const char* value, const char* printer_code, const char* next_ptr);
 
 StringNode* create_string_node(const char* title, const char* description, const char* tag,
-                               const char* help, const char* next_ptr,
-                               const char* default_string, int32_t valid_type,
-                               const char* exclude_char_set, const char* include_char_set,
-                               int32_t max_length, const char* validation_function,
-                               const char* p_code);
+                               const char* help, const char* next_ptr, const char* default_string,
+                               int32_t valid_type, const char* exclude_char_set,
+                               const char* include_char_set, int32_t max_length,
+                               const char* validation_function, const char* p_code);
 
 NumberNode* create_number_node(const char* title, const char* description, const char* tag,
                                const char* help, const char* next_ptr, int32_t default_number,
@@ -50,9 +47,9 @@ NumberNode* create_number_node(const char* title, const char* description, const
 // Takes over the eight texts (they must come from allocate_cleared or copy_text):
 // they become the node's, or are freed when the creation fails.
 PddNode* create_pdd_node(char* tag, char* init_sequence, char* banner_init_sequence,
-                         char* ds_init_string, char* ds_end_string, char* string1,
-                         char* string2, char* string3, int32_t special_char1,
-                         int32_t special_char2, int32_t special_char3);
+                         char* ds_init_string, char* ds_end_string, char* string1, char* string2,
+                         char* string3, int32_t special_char1, int32_t special_char2,
+                         int32_t special_char3);
 
 DddNode* create_ddd_node(const char* tag, const char* transport);
 

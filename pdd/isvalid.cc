@@ -83,7 +83,8 @@ bool apply_number_value(NumberNode& node, const char* text) {
     case -1:
       node.value = node.min_range;
       set_value_text(node, format_scaled_number(node.value, node.decimal_places));
-      std::fprintf(stderr, "The number is too small.\nUsing the smallest possible value instead: %s\n",
+      std::fprintf(stderr,
+                   "The number is too small.\nUsing the smallest possible value instead: %s\n",
                    node.value_text ? node.value_text : "");
       return false;
     default:

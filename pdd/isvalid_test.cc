@@ -15,8 +15,8 @@ using pddtest::PddTest;
 class Menu {
  public:
   explicit Menu(std::vector<NodePtr*> refs) {
-    MenuNode* menu = create_menu_node("l", "t", "p", "h", "n", static_cast<int32_t>(refs.size()),
-                                      refs.data());
+    MenuNode* menu =
+        create_menu_node("l", "t", "p", "h", "n", static_cast<int32_t>(refs.size()), refs.data());
     top_ = create_node_ptr(NodeKind::MENU, menu, TOP_MENU_NAME);
   }
   ~Menu() { free_pdd(top_); }
@@ -33,17 +33,15 @@ class Menu {
 NodePtr* string_ref(const char* tag, int32_t valid_type, const char* include, const char* exclude,
                     int32_t max_length, const char* default_string = "") {
   return create_node_ptr(NodeKind::STRING,
-                         create_string_node("t", "d", tag, "h", nullptr, default_string,
-                                            valid_type, exclude, include, max_length,
-                                            "valid_not_null()", "p"),
+                         create_string_node("t", "d", tag, "h", nullptr, default_string, valid_type,
+                                            exclude, include, max_length, "valid_not_null()", "p"),
                          tag);
 }
 
 NodePtr* number_ref(const char* tag, int32_t decimals, int32_t min, int32_t max) {
-  return create_node_ptr(NodeKind::NUMBER,
-                         create_number_node("t", "d", tag, "h", nullptr, min, decimals, min, max,
-                                            "", "c", 0),
-                         tag);
+  return create_node_ptr(
+      NodeKind::NUMBER,
+      create_number_node("t", "d", tag, "h", nullptr, min, decimals, min, max, "", "c", 0), tag);
 }
 
 class ValueCheckTest : public PddTest {};
@@ -52,15 +50,15 @@ TEST_F(ValueCheckTest, OptionValuesByNodeKind) {
   SclistNode* list = create_sclist_node("l", "d", "pcl_orientation", "h", 0, 2);
   set_sclist_item(list, 0, "Portrait", "", "portrait", "P", "");
   set_sclist_item(list, 1, "Landscape", "", "landscape", "L", "");
-  Menu menu({create_node_ptr(NodeKind::SCLIST, list, "pcl_orientation"),
-             string_ref("digits", VALID_DIGITS, "-", nullptr, 8),
-             string_ref("letters", VALID_LETTERS, nullptr, "x", 8),
-             string_ref("blank", VALID_LETTERS, nullptr, nullptr, 4, " "),
-             number_ref("tenths", 1, 10, 100),
-             create_node_ptr(NodeKind::DDD, create_ddd_node("dev", "network"), "dev"),
-             create_node_ptr(NodeKind::MENU,
-                             create_menu_node("m", "submenu", "p", "h", "n", 0, nullptr),
-                             "submenu")});
+  Menu menu(
+      {create_node_ptr(NodeKind::SCLIST, list, "pcl_orientation"),
+       string_ref("digits", VALID_DIGITS, "-", nullptr, 8),
+       string_ref("letters", VALID_LETTERS, nullptr, "x", 8),
+       string_ref("blank", VALID_LETTERS, nullptr, nullptr, 4, " "),
+       number_ref("tenths", 1, 10, 100),
+       create_node_ptr(NodeKind::DDD, create_ddd_node("dev", "network"), "dev"),
+       create_node_ptr(NodeKind::MENU, create_menu_node("m", "submenu", "p", "h", "n", 0, nullptr),
+                       "submenu")});
   struct Case {
     const char* key;
     const char* value;
@@ -76,10 +74,10 @@ TEST_F(ValueCheckTest, OptionValuesByNodeKind) {
       {"digits", "123456789", -1},  // longer than the node's 8 characters
       {"letters", "abc", 0},
       {"letters", "axe", -1},
-      {"blank", "abcd", 0},   // a node whose default was " " still takes values
+      {"blank", "abcd", 0},  // a node whose default was " " still takes values
       {"blank", "abcde", -1},
       {"tenths", "5.0", 0},
-      {"tenths", "1.25", 0},  // more decimals than the node has: not compared
+      {"tenths", "1.25", 0},    // more decimals than the node has: not compared
       {"tenths", "09.99", -1},  // in range, but longer than the node's width of 4
       {"dev", "network", -1},
       {"submenu", "x", -1},
@@ -106,8 +104,10 @@ TEST_F(ValueCheckTest, NumbersOutOfRangeAreClampedAndReported) {
        "The number is too small.\nUsing the smallest possible value instead: 1.0\n"},
       {"tenths", "10.1", "10.0",
        "The number is too large.\nUsing largest possible value instead: 10.0\n"},
-      {"whole", "-3", "1", "The number is too small.\nUsing the smallest possible value instead: 1\n"},
-      {"whole", "1000", "999", "The number is too large.\nUsing largest possible value instead: 999\n"},
+      {"whole", "-3", "1",
+       "The number is too small.\nUsing the smallest possible value instead: 1\n"},
+      {"whole", "1000", "999",
+       "The number is too large.\nUsing largest possible value instead: 999\n"},
   };
   for (int i = 0; const Case& c : cases) {
     StderrCapture err;

@@ -21,8 +21,8 @@ struct PddLibrary {
   // default; a program whose standard output carries a print job points it at
   // standard error instead.
   int output_fd = 1;
-  MemorySource* memory = nullptr;              // nullptr: malloc
-  Sleeper* sleeper = nullptr;                  // nullptr: real_sleeper()
+  MemorySource* memory = nullptr;  // nullptr: malloc
+  Sleeper* sleeper = nullptr;      // nullptr: real_sleeper()
 };
 
 PddLibrary& pdd_library();

@@ -126,9 +126,7 @@ bool NodeReader::read_int(int32_t* value) {
   return false;
 }
 
-int64_t NodeReader::remaining() const {
-  return static_cast<int64_t>(file_.size()) - position_;
-}
+int64_t NodeReader::remaining() const { return static_cast<int64_t>(file_.size()) - position_; }
 
 bool NodeReader::read_block(StringBlock& block, size_t needed, std::optional<int32_t> count) {
   debug_trace().print(DEBUG_LIBRARY, "current seek pointer = %d\n", static_cast<int>(position_));

@@ -53,13 +53,12 @@
 // The file must be a regular file; it is opened without blocking (so that a FIFO
 // cannot hold the reader) and read whole, up to the size it has when opened, in one
 // read, then parsed from memory. Fewer than 4 bytes where a type code belongs is
-// the normal end of the file. Inside a record, any of the following fails that node: a short read; a
-// creation check of pdd/createmem.h; an SCLIST item code other than 5; a MENU item
-// tag not found among the nodes read so far. A failed node is left out and reading
-// goes on at the current file position. A short read of any integer inside a record
-// (block headers and SCLIST item codes included) prints
-// "manage_binary: read_int(): \nread failed on:  %d" on standard error with the file
-// offset at which the integer was expected.
+// the normal end of the file. Inside a record, any of the following fails that node: a short read;
+// a creation check of pdd/createmem.h; an SCLIST item code other than 5; a MENU item tag not found
+// among the nodes read so far. A failed node is left out and reading goes on at the current file
+// position. A short read of any integer inside a record (block headers and SCLIST item codes
+// included) prints "manage_binary: read_int(): \nread failed on:  %d" on standard error with the
+// file offset at which the integer was expected.
 //
 // Limits (files beyond them lie outside the format; none of them is ever written
 // past):

@@ -453,8 +453,8 @@ TEST_F(ReadNodesTest, OnlyRegularFilesOfASaneSizeAreRead) {
   ASSERT_TRUE(PddWriter().raw_bytes(bytes).save(huge));
   ASSERT_EQ(truncate(huge.c_str(), PDD_MAX_FILE_SIZE + 1), 0);
   auto refused = [](const std::string& path) {
-    return "ERROR !! \nAn error has occurred while trying to read : " + path +
-           "\nCan't open [ " + path + " ] for reading.\n";
+    return "ERROR !! \nAn error has occurred while trying to read : " + path + "\nCan't open [ " +
+           path + " ] for reading.\n";
   };
   const struct {
     std::string path;

@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
-# Builds the suite and runs every test twice: a normal build with warnings as errors,
-# and a build under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Checks the formatting, then builds the suite and runs every test twice: a normal
+# build with warnings as errors, and a build under AddressSanitizer and
+# UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/deps.sh
 
 jobs=$(nproc 2>/dev/null || echo 2)
+
+echo "== Format check"
+bash scripts/format.sh
 
 run_suite() {
   local dir=$1; shift

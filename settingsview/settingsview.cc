@@ -164,7 +164,7 @@ int SettingsView::read_queue() {
   clear_definitions();
   if (pdd_.empty()) {
     report(strprintf("\n\n%s:  ERROR\n", kProgram) +
-              strprintf("\tMissing '%s' field in %s\n\n", "pdd", vqd.c_str()));
+           strprintf("\tMissing '%s' field in %s\n\n", "pdd", vqd.c_str()));
     return SETTINGSVIEW_FAILED;
   }
   pdd_path_ = paths::pdd_file(pdd_);
@@ -193,9 +193,9 @@ int SettingsView::run(int argc, char** argv) {
   PddHandle pdd(read_pdd(pdd_path_.c_str()));
   if (!is_valid_top_menu(pdd.get())) {
     report(strprintf("\n\n%s:  ERROR\n", kProgram) + "\nPossible reasons:\n" +
-              strprintf("\t- File not found: %s.\n", pdd_path_.c_str()) +
-              "\t- The above file name is misspelled in the virtual queue file.\n"
-              "\t- The above file may be corrupt.\n");
+           strprintf("\t- File not found: %s.\n", pdd_path_.c_str()) +
+           "\t- The above file name is misspelled in the virtual queue file.\n"
+           "\t- The above file may be corrupt.\n");
     return SETTINGSVIEW_FAILED;
   }
 

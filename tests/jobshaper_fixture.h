@@ -28,16 +28,25 @@ const std::string kPddDir = "usr/quintaro/etc/printers/bin/";
 std::string sample_pcl_output(const std::string& title, const std::string& user,
                               const std::string& host, const std::string& job) {
   return "\x1b%-12345X@PJL\n"
-         "@PJL SET JOBNAME = " + title + "\n"
-         "@PJL SET USERNAME = " + user + "\n"
-         "@PJL LJOBINFO USERID = " + user + " HOSTID = " + host + "\n"
+         "@PJL SET JOBNAME = " +
+         title +
+         "\n"
+         "@PJL SET USERNAME = " +
+         user +
+         "\n"
+         "@PJL LJOBINFO USERID = " +
+         user + " HOSTID = " + host +
+         "\n"
          "@PJL SET ORIENTATION = PORTRAIT\n"
          "@PJL SET COPIES = 1\n"
          "@PJL SET PAPER = A4\n"
          "@PJL SET RESOLUTION = 600\n"
          "@PJL SET PITCH = 10\n"
-         "@PJL ENTER LANGUAGE = PCL\n\x1b" "E" +
-         job + "\x1b" "E\x1b%-12345X@PJL EOJ\n\x1b%-12345X";
+         "@PJL ENTER LANGUAGE = PCL\n\x1b"
+         "E" +
+         job +
+         "\x1b"
+         "E\x1b%-12345X@PJL EOJ\n\x1b%-12345X";
 }
 
 class JobshaperTest : public ::testing::Test {

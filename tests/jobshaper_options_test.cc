@@ -15,7 +15,8 @@ std::string between(const std::string& text, const std::string& from, const std:
   size_t start = text.find(from);
   if (start == std::string::npos) return "";
   size_t end = text.find(to, start);
-  return end == std::string::npos ? text.substr(start) : text.substr(start, end + to.size() - start);
+  return end == std::string::npos ? text.substr(start)
+                                  : text.substr(start, end + to.size() - start);
 }
 
 std::string row(const char* tag, const char* key, const char* old_value, const char* status) {
@@ -37,7 +38,8 @@ TEST_F(OverrideTest, OverridesChangeTheSettingsOfOneJob) {
                     {.input = "x"});
   EXPECT_EQ(r.status, 0) << r.err;
   std::string expected = sample_pcl_output("", "\"unknown\"", "\"unknown\"", "x");
-  for (auto [from, to] : {std::pair{"PORTRAIT", "LANDSCAPE"}, {"COPIES = 1", "COPIES = 3"},
+  for (auto [from, to] : {std::pair{"PORTRAIT", "LANDSCAPE"},
+                          {"COPIES = 1", "COPIES = 3"},
                           {"RESOLUTION = 600", "RESOLUTION = 2400"},
                           {"PITCH = 10", "PITCH = 16.67"}}) {
     expected.replace(expected.find(from), std::string(from).size(), to);
@@ -45,22 +47,23 @@ TEST_F(OverrideTest, OverridesChangeTheSettingsOfOneJob) {
   EXPECT_EQ(r.out, expected);
   // A number out of range is reported on standard error, never in the job.
   EXPECT_EQ(r.err, "The number is too small.\nUsing the smallest possible value instead: 1\n");
-  EXPECT_EQ(between(read_file(listing), "\nCommand line options", kDashes87 + "\n\n"),
-            "\nCommand line options have been specified as follows:\n\n"
-            "OPTIONS STRING: orientation=landscape resolution=2400x2400dpi copies=3 "
-            "pitch=16.67 nosuch=1  paper_size=legal copies=abc copies= trailing\n\n" +
-                kDashes77 +
-                "\nTag        DS + Tag            Old value      New Value      Staus of Command\n" +
-                kDashes77 + "\n" +
-                row("orientation", "pcl_orientation", "portrait", "landscape      Value changed.") +
-                row("resolution", "pcl_resolution", "600", "2400_IQ        Value changed.") +
-                row("copies", "pcl_copies", "1", "3              Value changed.") +
-                row("pitch", "pcl_pitch", "10.00", "16.67          Value changed.") +
-                row("nosuch", "pcl_nosuch", "1", "-- IGNORED --  Invalid Tag") +
-                row(" paper_size", "pcl_ paper_size", "legal", "-- IGNORED --  Invalid Tag") +
-                row("copies", "pcl_copies", "abc", "-- IGNORED --  Invalid Value") +
-                row("copies", "pcl_copies", "", "-- IGNORED --  Invalid Value") + "\n" +
-                kDashes87 + "\n\n");
+  EXPECT_EQ(
+      between(read_file(listing), "\nCommand line options", kDashes87 + "\n\n"),
+      "\nCommand line options have been specified as follows:\n\n"
+      "OPTIONS STRING: orientation=landscape resolution=2400x2400dpi copies=3 "
+      "pitch=16.67 nosuch=1  paper_size=legal copies=abc copies= trailing\n\n" +
+          kDashes77 +
+          "\nTag        DS + Tag            Old value      New Value      Staus of Command\n" +
+          kDashes77 + "\n" +
+          row("orientation", "pcl_orientation", "portrait", "landscape      Value changed.") +
+          row("resolution", "pcl_resolution", "600", "2400_IQ        Value changed.") +
+          row("copies", "pcl_copies", "1", "3              Value changed.") +
+          row("pitch", "pcl_pitch", "10.00", "16.67          Value changed.") +
+          row("nosuch", "pcl_nosuch", "1", "-- IGNORED --  Invalid Tag") +
+          row(" paper_size", "pcl_ paper_size", "legal", "-- IGNORED --  Invalid Tag") +
+          row("copies", "pcl_copies", "abc", "-- IGNORED --  Invalid Value") +
+          row("copies", "pcl_copies", "", "-- IGNORED --  Invalid Value") + "\n" + kDashes87 +
+          "\n\n");
 }
 
 TEST_F(OverrideTest, OverridesThatDoNotFitAreRefused) {
@@ -96,8 +99,11 @@ class BannerTest : public JobshaperTest {
   // Prologue of a banner page on the sample queue, and its end.
   const std::string kPclPrologue =
       "\x1b%-12345X@PJL\n@PJL SET ORIENTATION = PORTRAIT\n@PJL SET PAPER = A4\n"
-      "@PJL ENTER LANGUAGE = PCL\n\x1b" "E";
-  const std::string kPclEnd = "\x1b" "E\x1b%-12345X";
+      "@PJL ENTER LANGUAGE = PCL\n\x1b"
+      "E";
+  const std::string kPclEnd =
+      "\x1b"
+      "E\x1b%-12345X";
   std::string base_;
 };
 
@@ -108,8 +114,9 @@ TEST_F(BannerTest, BannerFilesAreCopiedBetweenPrologueAndEnd) {
   EXPECT_EQ(r.out, kPclPrologue + "PCL BANNER\n" + kPclEnd);
 
   // One blank in the chosen source falls back to the default source.
-  banner_queue("pcl_banner_file=pcl_banner\npcl_banner_print_default=no\n"
-               "pcl_banner_other_file= \n");
+  banner_queue(
+      "pcl_banner_file=pcl_banner\npcl_banner_print_default=no\n"
+      "pcl_banner_other_file= \n");
   EXPECT_EQ(run({"-q", "bq", "-b"}).out, kPclPrologue + "PCL BANNER\n" + kPclEnd);
 
   // An absolute path is used as given.
@@ -133,8 +140,8 @@ TEST_F(BannerTest, BannerProgramsGetSevenArgumentsAndGiveTheStatus) {
              "#!/bin/sh\nprintf '%s\\0' \"$@\" > " + args + "\nprintf 'PROGRAM'\nexit 3\n", 0755);
   banner_queue("pcl_banner_file=prog\npcl_execute_banner=yes\n");
   std::string listing = tree.path("listing");
-  RunResult r = run({"-q", "bq", "-b", "-u", "bob", "-s", "My \"Job\" $(rm -rf x); `y`", "-t",
-                     listing});
+  RunResult r =
+      run({"-q", "bq", "-b", "-u", "bob", "-s", "My \"Job\" $(rm -rf x); `y`", "-t", listing});
   EXPECT_EQ(r.status, 3) << r.err;
   EXPECT_EQ(r.out, kPclPrologue + "PROGRAM" + kPclEnd);
   std::string expected_args = std::string("My \"Job\" $(rm -rf x); `y`") + '\0' + "bob" + '\0' +
@@ -175,15 +182,17 @@ TEST_F(BannerTest, RefusedBanners) {
   };
   const Case cases[] = {
       {"pcl_banner_file=sub/pcl_banner\n", "",
-       "\n" + kProgram + ": Banner File name Error!\n\nBanner Program : sub/pcl_banner\n\n"
-       "The banner program is not a fully qualified path and has a '/' in it.\n"
-       "Sorry banner Page will NOT be printed.\n\n"},
+       "\n" + kProgram +
+           ": Banner File name Error!\n\nBanner Program : sub/pcl_banner\n\n"
+           "The banner program is not a fully qualified path and has a '/' in it.\n"
+           "Sorry banner Page will NOT be printed.\n\n"},
       {"pcl_banner_file=missing\n", "",
        "\n" + kProgram + ": '" + banners + "missing' 1. File not found\n\n"},
       {"", "", "\n" + kProgram + ": '" + banners + "' 1. File not found\n\n"},
       {"pcl_banner_file=/no/such/banner\n", kPclPrologue,
-       "\n" + kProgram + " : Banner File '/no/such/banner' not found\nNo Banner page to print. "
-       "Bye.\n\nSorry there is no banner Page to print.\n\n"},
+       "\n" + kProgram +
+           " : Banner File '/no/such/banner' not found\nNo Banner page to print. "
+           "Bye.\n\nSorry there is no banner Page to print.\n\n"},
       {"pcl_banner_file=/no/such/banner\npcl_execute_banner=yes\n", kPclPrologue,
        "\n" + kProgram + ": '/no/such/banner' 2. File not found\n\n"},
       // Others may execute it, but its owner may not: refused.
@@ -229,10 +238,12 @@ TEST_F(BannerTest, PerUserDefinitionsStayInsideTheSuitesDirectories) {
        "\n" + kProgram + ": Banner Program Error!\n\nBanner Program : prog\n\n" +
            "A user's own queue definition may not run a banner program.\n" + sorry},
       {"pcl_banner_file=pcl_banner\npdd=../../../../../elsewhere/x.b\n", 255, "",
-       "\n" + kProgram + ": Virtual Queue Definition File Error!\n\nReason:\n"
-       "\t- The user's own queue definition names the PDD [ ../../../../../elsewhere/x.b ].\n"
-       "\t- A user's queue definition may only name a PDD file without a '/'.\n"
-       "\nSolution:\n\t- Correct the 'pdd' field of " + user_vqd + ".\n\n"},
+       "\n" + kProgram +
+           ": Virtual Queue Definition File Error!\n\nReason:\n"
+           "\t- The user's own queue definition names the PDD [ ../../../../../elsewhere/x.b ].\n"
+           "\t- A user's queue definition may only name a PDD file without a '/'.\n"
+           "\nSolution:\n\t- Correct the 'pdd' field of " +
+           user_vqd + ".\n\n"},
   };
   for (const Case& c : cases) {
     tree.write("root/.quintaro/vir_queues/bq/.bq", base_ + c.extra);

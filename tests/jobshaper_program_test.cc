@@ -39,13 +39,13 @@ TEST_F(JobshaperTest, TitleComesFromWhicheverOfFileAndNameIsLast) {
 TEST_F(JobshaperTest, JobDataCannotInjectPrinterCommands) {
   // Quotes, control bytes, byte escapes and expressions in the title, user and host
   // reach the printer as plain characters inside the PJL line.
-  RunResult r = run({"-q", "sample_pcl", "-s", "a\"${10}@PJL RESET\n$${1+1}\xe9", "-u",
-                     "u${27}", "-h", "h\x7f"},
-                    {.input = "x"});
+  RunResult r = run(
+      {"-q", "sample_pcl", "-s", "a\"${10}@PJL RESET\n$${1+1}\xe9", "-u", "u${27}", "-h", "h\x7f"},
+      {.input = "x"});
   EXPECT_EQ(r.status, 0) << r.err;
   // The queue's locale converts the title from Latin-1 to code page 850 first.
-  EXPECT_EQ(r.out, sample_pcl_output("\"a ${10}@PJL RESET $${1+1}\x82\"", "\"u${27}\"",
-                                     "\"h \"", "x"));
+  EXPECT_EQ(r.out,
+            sample_pcl_output("\"a ${10}@PJL RESET $${1+1}\x82\"", "\"u${27}\"", "\"h \"", "x"));
 }
 
 TEST_F(JobshaperTest, CommandLineErrors) {
@@ -79,9 +79,9 @@ TEST_F(JobshaperTest, HelpGoesToStandardErrorAndFails) {
   RunResult r = run({"-H"});
   EXPECT_EQ(r.status, 255);
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err.rfind("\njobshaper\n\nFormats print jobs according to printer queue settings.\n",
-                        0),
-            0u);
+  EXPECT_EQ(
+      r.err.rfind("\njobshaper\n\nFormats print jobs according to printer queue settings.\n", 0),
+      0u);
   for (const char* part :
        {"    jobshaper -q name [-f file] [-b] [-h host] [-p options] [-u user]\n",
         "\n    -d number\n       Specify the debug number. Valid options are 2 or 4.\n",
@@ -117,8 +117,11 @@ TEST_F(JobshaperTest, DefinitionErrorsExplainThemselves) {
   std::string path = tree.path(kPddDir + "missing.b");
   EXPECT_EQ(bad_pdd.status, 255);
   EXPECT_EQ(bad_pdd.err, "ERROR !! \nAn error has occurred while trying to read : " + path +
-                             "\nCan't open [ " + path + " ] for reading.\n"
-                             "\nReason:\n\t- File not found: " + path + ".\n"
+                             "\nCan't open [ " + path +
+                             " ] for reading.\n"
+                             "\nReason:\n\t- File not found: " +
+                             path +
+                             ".\n"
                              "\t- The above filename is misspelled, missing, or corrupt.\n"
                              "\nSolution:\n   - Recompile the missing.b file.\n"
                              "   - Ensure the virtual queue definition file exists and "
@@ -231,42 +234,58 @@ TEST_F(JobshaperTest, ListingDescribesTheRun) {
   std::string pdd_path = tree.path(kPddDir + "small.b");
   EXPECT_EQ(read_file(listing),
             "\n--------------------------- DEBUGGING OUTPUT ------------------------------\n\n"
-            "Program                          : " + kProgram + "\n"
-            "Printer Queue name               : small\n"
-            "System Virtual Queue Definition  : " + vqd + "\n\n"
-            "File Missing (Unique Path)       : " + props + "\n"
-            "User Key                         : Not Found\n\n"
-            "User name                        : root\n"
-            "User Virtual Queue Definition    : " + user_vqd + "\n"
-            "User Virtual Queue Definition    : Not Available\n"
-            "\nUsing Virtual Queue Definition   : " + vqd + "\n"
-            "\n---------------------------------------------------------------------------\n\n"
-            "Opened vqd " + vqd + " successfully\n"
-            "Getting printer info ... Done.\n"
-            "\nEncodeit ( , is_banner=no )\n"
-            "Encodeit ( Converting from iso88591 to IBM850 )\n"
-            "Encodeit ( OLD LINE =  )\n"
-            "Encodeit ( NEW LINE = __  __ )\n"
-            "Encodeit ( SUCCESS )\n\n"
-            "Data Stream name from option list = pcl\n"
-            "Full path for PDD binary file = " + pdd_path + "\n"
-            "Successfully read the PDD compiled database = " + pdd_path + "\n\n"
-            "banner_page_tag = \n"
-            "Which Banner to use = banner_other_file\n"
-            "The init sequence field: \n\tpcl_copies\n"
-            "The get_converted_strings (<a,b>, ntp, ,)\n"
-            "remove_string_separator() called with: (<a,b>,,)\n"
-            "\tremove_string_separator() is returning: (<ab>)\n"
-            "Successfully wrote ds_init_string.\n"
-            "pcl_copies\tC2\n"
-            "get_converted_strings called with: (pcl_copies, ntp, ,)\n"
-            "\tget_converted_strings is returning: (C2)\n"
-            "Successfully wrote init_string.\n"
-            "Successfully wrote ds_end_string.\n"
-            "No -b option, treating as a regular file.\n"
-            "Reading input file and Writing to stdout\n"
-            "End of Job string = <s1>\n"
-            "formatter exit code             = 0\n");
+            "Program                          : " +
+                kProgram +
+                "\n"
+                "Printer Queue name               : small\n"
+                "System Virtual Queue Definition  : " +
+                vqd +
+                "\n\n"
+                "File Missing (Unique Path)       : " +
+                props +
+                "\n"
+                "User Key                         : Not Found\n\n"
+                "User name                        : root\n"
+                "User Virtual Queue Definition    : " +
+                user_vqd +
+                "\n"
+                "User Virtual Queue Definition    : Not Available\n"
+                "\nUsing Virtual Queue Definition   : " +
+                vqd +
+                "\n"
+                "\n---------------------------------------------------------------------------\n\n"
+                "Opened vqd " +
+                vqd +
+                " successfully\n"
+                "Getting printer info ... Done.\n"
+                "\nEncodeit ( , is_banner=no )\n"
+                "Encodeit ( Converting from iso88591 to IBM850 )\n"
+                "Encodeit ( OLD LINE =  )\n"
+                "Encodeit ( NEW LINE = __  __ )\n"
+                "Encodeit ( SUCCESS )\n\n"
+                "Data Stream name from option list = pcl\n"
+                "Full path for PDD binary file = " +
+                pdd_path +
+                "\n"
+                "Successfully read the PDD compiled database = " +
+                pdd_path +
+                "\n\n"
+                "banner_page_tag = \n"
+                "Which Banner to use = banner_other_file\n"
+                "The init sequence field: \n\tpcl_copies\n"
+                "The get_converted_strings (<a,b>, ntp, ,)\n"
+                "remove_string_separator() called with: (<a,b>,,)\n"
+                "\tremove_string_separator() is returning: (<ab>)\n"
+                "Successfully wrote ds_init_string.\n"
+                "pcl_copies\tC2\n"
+                "get_converted_strings called with: (pcl_copies, ntp, ,)\n"
+                "\tget_converted_strings is returning: (C2)\n"
+                "Successfully wrote init_string.\n"
+                "Successfully wrote ds_end_string.\n"
+                "No -b option, treating as a regular file.\n"
+                "Reading input file and Writing to stdout\n"
+                "End of Job string = <s1>\n"
+                "formatter exit code             = 0\n");
 }
 
 TEST_F(JobshaperTest, LibraryTraceAloneLeavesOutTheListing) {

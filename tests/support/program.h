@@ -18,8 +18,7 @@ class TempTree {
   // root() + relative path ("var/spool/..." or "/var/spool/...").
   std::string path(const std::string& relative) const;
   // Writes a file (creating its directories); gives its full path.
-  std::string write(const std::string& relative, const std::string& content,
-                    int mode = 0644) const;
+  std::string write(const std::string& relative, const std::string& content, int mode = 0644) const;
   std::string read(const std::string& relative) const;
   bool exists(const std::string& relative) const;
 
@@ -28,17 +27,17 @@ class TempTree {
 };
 
 struct RunResult {
-  int status = -1;       // exit status, or 128 + signal number
-  std::string out;       // standard output
-  std::string err;       // standard error
+  int status = -1;  // exit status, or 128 + signal number
+  std::string out;  // standard output
+  std::string err;  // standard error
 };
 
 struct RunOptions {
-  std::vector<std::string> env;  // NAME=value entries added to a minimal environment
-  std::string input;             // written to standard input (through a pipe)
-  std::string input_file;        // when set, standard input is this file instead
+  std::vector<std::string> env;     // NAME=value entries added to a minimal environment
+  std::string input;                // written to standard input (through a pipe)
+  std::string input_file;           // when set, standard input is this file instead
   bool close_stdout_early = false;  // standard output is a pipe closed before reading
-  std::string output_file;       // when set, standard output goes to this file
+  std::string output_file;          // when set, standard output goes to this file
 };
 
 // Runs `program` with `args` (argv[0] is `program` unless `argv0` is given).
