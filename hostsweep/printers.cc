@@ -124,6 +124,7 @@ void PrinterReport::report_printer(const std::string& address_text, int port, in
   std::fflush(shown_);
   results_.record_printer(address_text, port, s.read_community, s.write_community, adapter_index,
                           host, model);
+  if (progress_) progress_->found();
 }
 
 void PrinterReport::write_printer_list(FILE* file) {

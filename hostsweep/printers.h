@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "hostsweep/progress.h"
 #include "hostsweep/search_list.h"
 
 struct OutputSettings {
@@ -79,6 +80,8 @@ class PrinterReport {
                 FILE* standard_output = stdout)
       : settings_(settings), names_(names), results_(results), shown_(standard_output) {}
 
+  // Where the progress of the search is shown, if anywhere.
+  void set_progress(ProgressLine* progress) { progress_ = progress; }
   // The output file the found printers are written to as they are found.
   void set_output(FILE* file) { output_ = file; }
   // One found printer: its line in the output file and on standard output, and its
@@ -94,6 +97,7 @@ class PrinterReport {
   ResultsTable& results_;
   FILE* shown_;
   FILE* output_ = nullptr;
+  ProgressLine* progress_ = nullptr;
 };
 
 // The adapter column: "MODEL Ethernet" for an internal adapter, else the adapter's

@@ -104,6 +104,7 @@ void ProbeEngine::run_probes() {
 
 void ProbeEngine::probe_done() {
   --outstanding_;
+  if (progress_) progress_->ended();
   launch_step();
 }
 
@@ -128,6 +129,7 @@ int ProbeEngine::launch_step() {
     } else {
       ++outstanding_;
       ++started;
+      if (progress_) progress_->started();
     }
   }
   if (failures > 0 && limit_ - failures > kLowestLoweredLimit) {
@@ -213,6 +215,7 @@ void ProbeEngine::wait_events(long bound_seconds, long bound_microseconds) {
   }
 
   int result = select(nfds, &read, nullptr, nullptr, have_wait ? &wait : nullptr);
+  if (progress_) progress_->tick();
   if (result <= 0) {
     for (SelectRow* row : rows_) {
       if (!row->blocking_) row->expire();

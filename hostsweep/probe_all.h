@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/clock.h"
+#include "hostsweep/progress.h"
 #include "hostsweep/search_list.h"
 
 // One row of the select table.
@@ -69,6 +70,9 @@ class ProbeEngine {
   // are 0.
   void wait_events(long seconds, long microseconds);
 
+  // Where the progress of the search is shown, if anywhere.
+  void set_progress(ProgressLine* progress) { progress_ = progress; }
+
   int connection_limit() const { return limit_; }
   int outstanding() const { return outstanding_; }
 
@@ -98,4 +102,5 @@ class ProbeEngine {
   int outstanding_ = 0;
   bool more_addresses_ = true;
   int carried_failures_ = 0;
+  ProgressLine* progress_ = nullptr;
 };
