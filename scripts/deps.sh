@@ -2,7 +2,7 @@
 # Installs the Debian packages the suite needs to build and test, when missing.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ flex bison libgtest-dev libgmock-dev clang-format libsnmp-dev)
+packages=(cmake ninja-build g++ flex bison libgtest-dev libgmock-dev clang-format libsnmp-dev snmpd)
 
 missing=()
 for p in "${packages[@]}"; do
