@@ -13,6 +13,8 @@ void Sleeper::sleep_seconds(unsigned seconds) {
 
 time_t Clock::now() { return time(nullptr); }
 
+Clock::TimePoint Clock::steady_now() { return std::chrono::steady_clock::now(); }
+
 Sleeper& real_sleeper() {
   static Sleeper sleeper;
   return sleeper;

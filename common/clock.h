@@ -5,6 +5,8 @@
 
 #include <time.h>
 
+#include <chrono>
+
 // Waiting. The real one sleeps, resuming after interruptions, unless the environment
 // variable QUINTARO_SKIP_WAITS is set (read with secure_getenv, so never in a
 // set-user-id or set-group-id program): program tests set it so that no test sits
@@ -15,11 +17,14 @@ class Sleeper {
   virtual void sleep_seconds(unsigned seconds);
 };
 
-// The current time. The real one reads the system clock.
+// The current time. The real one reads the system clock, and the steady clock for
+// waits measured more finely than in seconds.
 class Clock {
  public:
+  using TimePoint = std::chrono::steady_clock::time_point;
   virtual ~Clock() = default;
   virtual time_t now();
+  virtual TimePoint steady_now();
 };
 
 // The real ones, shared by everything that was not handed another.

@@ -57,14 +57,7 @@ long long snmp_wait_us(long long timeout_us, int transmission) {
   return std::min(wait, SNMP_MAX_WAIT_US);
 }
 
-SteadyClock::TimePoint SteadyClock::now() { return std::chrono::steady_clock::now(); }
-
-SteadyClock& real_steady_clock() {
-  static SteadyClock clock;
-  return clock;
-}
-
-SnmpQueries::SnmpQueries(const MibTree& tree, SnmpSettings settings, SteadyClock& clock)
+SnmpQueries::SnmpQueries(const MibTree& tree, SnmpSettings settings, Clock& clock)
     : tree_(tree), settings_(std::move(settings)), clock_(clock) {
   if (settings_.community.empty()) settings_.community = SNMP_LIBRARY_COMMUNITY;
   // The library's own log lines (such as a PDU it cannot encode) are not shown: the
@@ -187,8 +180,8 @@ int SnmpQueries::send_request(SnmpSession& session, std::unique_ptr<SnmpRequest>
 bool SnmpQueries::transmit(SnmpSession& session) {
   SnmpRequest& request = *session.request_;
   ++request.transmissions;
-  request.deadline = clock_.now() + std::chrono::microseconds(
-                                        snmp_wait_us(settings_.timeout_us, request.transmissions));
+  request.deadline = clock_.steady_now() + std::chrono::microseconds(snmp_wait_us(
+                                               settings_.timeout_us, request.transmissions));
   netsnmp_pdu* copy = snmp_clone_pdu(request.pdu.get());
   if (!copy) return false;
   session.sending_id_ = request.request_id;
@@ -272,7 +265,7 @@ void SnmpQueries::time_out(SnmpSession& session) {
   session.closing_ = true;
 }
 
-void SnmpQueries::process_deadlines(SteadyClock::TimePoint now) {
+void SnmpQueries::process_deadlines(Clock::TimePoint now) {
   ++depth_;
   // By index: completions may open sessions, which are appended (with deadlines in
   // the future, or processed in a later pass).
@@ -290,7 +283,7 @@ void SnmpQueries::process_deadlines(SteadyClock::TimePoint now) {
   --depth_;
 }
 
-bool SnmpQueries::next_deadline(SteadyClock::TimePoint* deadline) const {
+bool SnmpQueries::next_deadline(Clock::TimePoint* deadline) const {
   bool found = false;
   for (const auto& session : sessions_) {
     if (session->closing_ || !session->request_) continue;
@@ -327,9 +320,9 @@ void SnmpQueries::close_marked() {
 void SnmpQueries::snmp_prepare(int& nfds, fd_set& read, timeval& timeout, bool& blocking) {
   for (;;) {
     close_marked();
-    SteadyClock::TimePoint deadline;
+    Clock::TimePoint deadline;
     if (!next_deadline(&deadline)) break;
-    SteadyClock::TimePoint now = clock_.now();
+    Clock::TimePoint now = clock_.steady_now();
     if (deadline > now) {
       auto wait = std::chrono::ceil<std::chrono::microseconds>(deadline - now).count();
       timeout.tv_sec = static_cast<time_t>(wait / 1000000);
@@ -346,7 +339,7 @@ void SnmpQueries::snmp_prepare(int& nfds, fd_set& read, timeval& timeout, bool& 
 }
 
 void SnmpQueries::snmp_expire() {
-  process_deadlines(clock_.now());
+  process_deadlines(clock_.steady_now());
   close_marked();
 }
 

@@ -77,6 +77,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/clock.h"
 #include "hostsweep/mib_tree.h"
 
 inline constexpr int SNMP_FAILED = -1;
@@ -93,16 +94,6 @@ inline constexpr int SNMP_FRAME_DASHES = 50;
 // first) of a request on a session with time-out `timeout_us` (a negative one counts
 // as 0).
 long long snmp_wait_us(long long timeout_us, int transmission);
-
-// The time the layer schedules by. The real one reads the steady clock; tests put a
-// fake in its place and move it by hand.
-class SteadyClock {
- public:
-  using TimePoint = std::chrono::steady_clock::time_point;
-  virtual ~SteadyClock() = default;
-  virtual TimePoint now();
-};
-SteadyClock& real_steady_clock();
 
 // The variables of one request, in order; each name holds at most
 // MIB_MAX_OID_LENGTH sub-identifiers. Built with SnmpQueries::add_variable.
@@ -138,7 +129,7 @@ struct SnmpRequest {
   long request_id = 0;
   std::unique_ptr<netsnmp_pdu, PduFree> pdu;  // what every transmission sends a copy of
   int transmissions = 0;
-  SteadyClock::TimePoint deadline;
+  Clock::TimePoint deadline;
 };
 
 // One open session: one UDP socket to one agent.
@@ -174,7 +165,7 @@ enum class AddVariable {
 class SnmpQueries {
  public:
   // `tree` and `clock` must outlive the layer.
-  SnmpQueries(const MibTree& tree, SnmpSettings settings, SteadyClock& clock = real_steady_clock());
+  SnmpQueries(const MibTree& tree, SnmpSettings settings, Clock& clock = real_clock());
   // Closes every session. Requests still outstanding get no completion (the run is
   // over).
   ~SnmpQueries();
@@ -230,8 +221,8 @@ class SnmpQueries {
                    const SnmpVariableList& variables, bool new_session);
   bool transmit(SnmpSession& session);
   void time_out(SnmpSession& session);
-  void process_deadlines(SteadyClock::TimePoint now);
-  bool next_deadline(SteadyClock::TimePoint* deadline) const;
+  void process_deadlines(Clock::TimePoint now);
+  bool next_deadline(Clock::TimePoint* deadline) const;
   void close_marked();
   void trace(int bits, const char* format, ...) __attribute__((format(printf, 3, 4)));
   void trace_frame(int bits);
@@ -239,7 +230,7 @@ class SnmpQueries {
 
   const MibTree& tree_;
   SnmpSettings settings_;
-  SteadyClock& clock_;
+  Clock& clock_;                                        // its steady time schedules the requests
   std::vector<std::unique_ptr<SnmpSession>> sessions_;  // in order of opening
   int depth_ = 0;  // nesting of the entry points; sessions close only at depth 0
   netsnmp_log_handler* quiet_log_ = nullptr;

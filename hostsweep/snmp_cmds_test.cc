@@ -52,9 +52,9 @@ const MibTree& suite_mib() {
   return tree;
 }
 
-class FakeClock : public SteadyClock {
+class FakeClock : public Clock {
  public:
-  TimePoint now() override { return now_; }
+  TimePoint steady_now() override { return now_; }
   void advance(microseconds by) { now_ += by; }
   long long elapsed_ms() const {
     return std::chrono::duration_cast<milliseconds>(now_.time_since_epoch()).count();
