@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -99,6 +100,7 @@ int search(HostsweepSettings& s, FILE* debug) {
   snmp_settings.timeout_us = s.timeout_us;
   snmp_settings.retries = s.retries;
   snmp_settings.name_prefix = name_prefix_from_environment();
+  snmp_settings.suffix_names = std::getenv("SUFFIX") != nullptr;
   snmp_settings.debug = s.debug;
   snmp_settings.debug_file = debug;
   SnmpQueries snmp(tree, snmp_settings);

@@ -370,5 +370,11 @@ void SnmpQueries::trace_frame(int bits) {
 }
 
 std::string SnmpQueries::variable_name(const oid* name, size_t length) const {
-  return tree_.oid_to_name(std::span<const oid>(name, length));
+  std::span<const oid> oids(name, length);
+  std::string full = tree_.oid_to_name(oids);
+  if (!settings_.suffix_names) return full;
+  // From the deepest object the tree knows on: "sysDescr.0".
+  const MibNode* node = tree_.deepest_node(oids);
+  size_t at = node ? full.rfind("." + node->label) : std::string::npos;
+  return at == std::string::npos ? full : full.substr(at + 1);
 }

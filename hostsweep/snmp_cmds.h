@@ -111,10 +111,11 @@ struct SnmpSettings {
   long long timeout_us = 3000000;                  // the wait after each early transmission
   int retries = 4;                                 // transmissions in all
   std::string name_prefix = MIB_DEFAULT_PREFIX;    // for names not beginning with "."
-  int debug = 0;                                   // the debug level (its bits 2 and 8)
-  FILE* debug_file = nullptr;                      // debug output; none when null
-  FILE* standard_output = stdout;                  // add_variable's message
-  FILE* standard_error = stderr;                   // the MIB tree's conversion errors
+  bool suffix_names = false;       // SUFFIX set: dumps name variables by their last object only
+  int debug = 0;                   // the debug level (its bits 2 and 8)
+  FILE* debug_file = nullptr;      // debug output; none when null
+  FILE* standard_output = stdout;  // add_variable's message
+  FILE* standard_error = stderr;   // the MIB tree's conversion errors
 };
 
 // The request record: the caller's completion and argument, and the state of its

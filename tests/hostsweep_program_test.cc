@@ -71,8 +71,9 @@ std::vector<std::string> sorted_lines(const std::string& text) {
 class HostsweepTest : public ::testing::Test {
  protected:
   void SetUp() override { tree.write("usr/quintaro/etc/hsweep.cmib", read_file(HSWEEP_CMIB_PATH)); }
-  RunResult run(const std::vector<std::string>& args) {
-    return run_program(kProgram, args, {.env = {"QUINTARO_ROOT=" + tree.root()}}, "hostsweep");
+  RunResult run(const std::vector<std::string>& args, std::vector<std::string> env = {}) {
+    env.push_back("QUINTARO_ROOT=" + tree.root());
+    return run_program(kProgram, args, {.env = env}, "hostsweep");
   }
   // Starts an agent; false (and the test is skipped) where none can run.
   bool start(const std::string& address, const std::vector<SnmpServedValue>& values,
@@ -127,11 +128,23 @@ TEST_F(HostsweepTest, AllProbesAtOnceStillReportTheLastAnswer) {
   if (!start("127.0.8.11", print_server("CX-2002", "Only One"))) {
     GTEST_SKIP() << agents.back()->unavailable_reason();
   }
-  RunResult r = run({"-I", "-o", "11", "-h", "127.0.8.11", tree.path("found")});
+  RunResult r = run({"-I", "-o", "11", "-d", "10", "-f", tree.path("debug"), "-h", "127.0.8.11",
+                     tree.path("found")},
+                    {"SUFFIX=1"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out,
             "127.0.8.11       1 tessel     tessel     Corvane NetPort DX   127.0.8.11            "
             "              Only One\n");
+  std::string debug = tree.read("debug");
+  for (const char* line : {"setrlimit was successfull\nMax_connections = 7\n"
+                           "Send to 127.0.8.11, outstanding connections = 0\n",
+                           "| Get the following SNMP Variables from 127.0.8.11:\n"
+                           "| corvhdwrNumPorts.0\n",
+                           "| Gets the following SNMP Variables from 127.0.8.11:\n"
+                           "| prtcorePrinterName.1\n",
+                           "| Got SNMP response from :127.0.8.11\n"}) {
+    EXPECT_NE(debug.find(line), std::string::npos) << line << "\nin\n" << debug;
+  }
 }
 
 TEST_F(HostsweepTest, OtherCommunitiesAndAgentsWithoutTheVariablesFindNothing) {
@@ -177,6 +190,14 @@ TEST_F(HostsweepTest, ErrorsOfTheRunAndPrinterFileMode) {
     EXPECT_EQ(r.status, c.status) << c.args[0];
     EXPECT_EQ(r.out, c.out) << c.args[0];
     EXPECT_EQ(r.err, c.err) << c.args[0];
+  }
+  // A name that does not resolve, in a network namespace where no resolver can be
+  // reached (where such a namespace can be made).
+  if (run_program("/usr/bin/unshare", {"-n", "/bin/true"}).status == 0) {
+    RunResult name = run_program("/usr/bin/unshare", {"-n", kProgram, "-h", "no-such-printer"},
+                                 {.env = {"QUINTARO_ROOT=" + tree.root()}});
+    EXPECT_EQ(name.status, 101);
+    EXPECT_EQ(name.err, "Invalid Hostname or IP address: no-such-printer\n");
   }
   ASSERT_EQ(unlink(tree.path("usr/quintaro/etc/hsweep.cmib").c_str()), 0);
   RunResult no_mib = run({"-h", "127.0.8.31", tree.path("out")});
