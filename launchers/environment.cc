@@ -52,6 +52,9 @@ void Environment::set(std::string_view name, std::string_view value) {
 
 bool is_unsafe_for_privileged_script(std::string_view name) {
   if (name.starts_with("LD_") || name.starts_with("BASH_FUNC_")) return true;
+  // A script that honoured it would write, as the superuser, below a directory the
+  // caller chose.
+  if (name == "QUINTARO_ROOT") return true;
   return std::find(kShellStartupVariables.begin(), kShellStartupVariables.end(), name) !=
          kShellStartupVariables.end();
 }

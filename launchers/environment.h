@@ -25,7 +25,8 @@ class Environment {
 
   // Removes what would let the caller steer a script that runs with more privilege
   // than the caller has: the dynamic loader's variables (LD_*), the shells' start-up
-  // and option variables, exported shell functions (BASH_FUNC_*); and sets PATH to
+  // and option variables, exported shell functions (BASH_FUNC_*), QUINTARO_ROOT (the
+  // suite's scripts would read and write their files below it); and sets PATH to
   // kLaunchPath. Everything else stays, since the scripts may rely on it.
   void scrub_for_privileged_script();
 

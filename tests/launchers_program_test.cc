@@ -92,10 +92,13 @@ std::string final_ids(int id) {
 }
 // What the recorder writes: `env` is the sorted environment before SPOOLER, `user`
 // the PDHOME and PDUSER entries.
+// The recorder's output. QUINTARO_ROOT comes along unless the environment was
+// scrubbed for a script that runs as the superuser.
 std::string record(const std::string& argv, int id, const std::string& env,
                    const std::string& user) {
   return "argv: " + argv + "\nids: " + std::to_string(id) + " " + std::to_string(id) +
-         "\nenv: " + env + user + "|SPOOLER=lp\n";
+         "\nenv: " + env + user + (env == kScrubbedEnv ? "" : "|QUINTARO_ROOT=ROOT") +
+         "|SPOOLER=lp\n";
 }
 const std::string kRootUser = "|PDHOME=/root|PDUSER=root";
 const std::string kNobodyUser = "|PDHOME=/nonexistent|PDUSER=nobody";
