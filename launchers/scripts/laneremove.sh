@@ -1,0 +1,28 @@
+#!/bin/sh
+# laneremove: removes a print queue's definitions from both places they are read.
+. "$(dirname "$0")/lib.sh"
+
+usage() {
+  cat <<'TEXT'
+Usage: laneremove QUEUE
+Removes the queue QUEUE.
+  -h   show this help
+TEXT
+}
+
+while getopts h option; do
+  case $option in
+    h) usage; exit 0 ;;
+    *) usage >&2; exit 2 ;;
+  esac
+done
+shift $((OPTIND - 1))
+[ $# -eq 1 ] || usage_error "one QUEUE is needed"
+queue=$1
+check_name queue "$queue"
+formatter=$(formatter_vqd "$queue")
+transport=$(transport_vqd "$queue")
+[ -e "$formatter" ] || [ -e "$transport" ] || die "queue '$queue' does not exist"
+rm -f "$formatter" "$transport" || die "cannot remove queue '$queue'"
+rmdir "${formatter%/*}" "${transport%/*}" 2>/dev/null
+exit 0
