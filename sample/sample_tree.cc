@@ -1,4 +1,4 @@
-// The sample tree: one compiled PDD for a generic PJL printer and its queues.
+// The sample tree: the compiled PDD of a generic PJL printer and its queues.
 #include "sample/sample_tree.h"
 
 #include <sys/stat.h>
@@ -7,15 +7,13 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "common/paths.h"
-#include "pdd/pdd_writer.h"
 
 namespace {
-
-using namespace pddfile;
 
 bool make_dirs(const std::string& path) {
   for (size_t pos = 1; pos <= path.size(); ++pos) {
@@ -42,70 +40,15 @@ bool write_file(const std::string& path, const std::string& text) {
   return true;
 }
 
-SclistRecord on_off(const std::string& tag, const std::string& label, const std::string& code) {
-  return SclistRecord{label, tag, label,
-                      "",    0,   {{"On", "", "on", code, ""}, {"Off", "", "off", "none", ""}}};
-}
-
-// Options of one data stream `ds` that the printer selects with PJL commands.
-void add_pjl_options(PddWriter& pdd, const std::string& ds) {
-  pdd.add(on_off(ds + "_jobname", "Job Name", "@PJL SET JOBNAME = "));
-  pdd.add(on_off(ds + "_userinfo", "User Information", "@PJL SET USERNAME AND LJOBINFO"));
-  pdd.add(
-      SclistRecord{"Orientation",
-                   ds + "_orientation",
-                   "Page orientation",
-                   "",
-                   0,
-                   {{"Portrait", "", "portrait", "@PJL SET ORIENTATION = PORTRAIT${10}", ""},
-                    {"Landscape", "", "landscape", "@PJL SET ORIENTATION = LANDSCAPE${10}", ""}}});
-  pdd.add(NumberRecord{"Copies", ds + "_copies", "Number of copies", "", "",
-                       "@PJL SET COPIES = $${" + ds + "_copies}${10}", "", 1, 0, 1, 999, 0});
-  pdd.add(SclistRecord{"Paper Size",
-                       ds + "_paper_size",
-                       "Paper size",
-                       "",
-                       0,
-                       {{"Letter", "", "letter", "@PJL SET PAPER = LETTER${10}", ""},
-                        {"Legal", "", "legal", "@PJL SET PAPER = LEGAL${10}", ""},
-                        {"A4", "", "a4", "@PJL SET PAPER = A4${10}", ""}}});
-  pdd.add(SclistRecord{"Resolution",
-                       ds + "_resolution",
-                       "Print resolution",
-                       "",
-                       1,
-                       {{"300 dpi", "", "300", "@PJL SET RESOLUTION = 300${10}", ""},
-                        {"600 dpi", "", "600", "@PJL SET RESOLUTION = 600${10}", ""},
-                        {"1200 dpi", "", "1200", "@PJL SET RESOLUTION = 1200${10}", ""},
-                        {"2400 dpi", "", "2400_IQ", "@PJL SET RESOLUTION = 2400${10}", ""}}});
-}
-
-std::string sample_pdd() {
-  PddWriter pdd;
-  add_pjl_options(pdd, "pcl");
-  pdd.add(NumberRecord{"Pitch", "pcl_pitch", "Characters per inch", "", "",
-                       "@PJL SET PITCH = $${pcl_pitch}${10}", "", 1000, 2, 44, 9999, 0});
-  pdd.add(MenuRecord{
-      "PCL Job Options",
-      "pcl_menu",
-      "Choose a PCL option",
-      "",
-      "",
-      {"pcl_orientation", "pcl_copies", "pcl_paper_size", "pcl_resolution", "pcl_pitch"}});
-  add_pjl_options(pdd, "ps");
-  pdd.add(PddRecord{"pcl",
-                    "pcl_jobname,pcl_userinfo,pcl_orientation,pcl_copies,pcl_paper_size,"
-                    "pcl_resolution,pcl_pitch",
-                    "pcl_orientation,pcl_paper_size", "${27}%-12345X,@PJL${10}",
-                    "@PJL ENTER LANGUAGE = PCL${10}${27}E", "${27}E${27}%-12345X",
-                    "${27}E${27}%-12345X@PJL EOJ${10}${27}%-12345X", "", 0, 0, 0});
-  pdd.add(PddRecord{"ps",
-                    "ps_jobname,ps_userinfo,ps_orientation,ps_copies,ps_paper_size,"
-                    "ps_resolution",
-                    "ps_orientation,ps_paper_size", "${27}%-12345X,@PJL${10}",
-                    "@PJL ENTER LANGUAGE = POSTSCRIPT${10}", "${4}${27}%-12345X",
-                    "${4}${27}%-12345X@PJL EOJ${10}${27}%-12345X", "", 0, 0, 0});
-  return pdd.bytes();
+// The sample printer's PDD, as the build compiled it from sample/generic_pcl.yaml.
+bool read_sample_pdd(std::string* bytes) {
+  std::ifstream in(SAMPLE_PDD_PATH, std::ios::binary);
+  bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  if (!in.is_open() || in.bad()) {
+    std::fprintf(stderr, "cannot read %s\n", SAMPLE_PDD_PATH);
+    return false;
+  }
+  return true;
 }
 
 std::string pjl_settings(const std::string& ds) {
@@ -165,5 +108,7 @@ bool write_sample_tree(const std::string& root) {
     if (!write_file(below_root(root, paths::transport_vqd(name)), vqd)) return false;
   }
   if (!write_file(below_root(root, paths::vdd("sample_dev")), device_vdd(root))) return false;
-  return write_file(below_root(root, paths::pdd_file("generic_pcl.b")), sample_pdd());
+  std::string pdd;
+  return read_sample_pdd(&pdd) &&
+         write_file(below_root(root, paths::pdd_file("generic_pcl.b")), pdd);
 }

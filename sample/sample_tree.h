@@ -11,6 +11,7 @@
 // `place`, a path of the suite's path table, below `root` instead of QUINTARO_ROOT.
 std::string below_root(const std::string& root, const std::string& place);
 
-// Writes the sample tree below `root`. Returns false (with a message on standard
-// error) when a file cannot be written.
+// Writes the sample tree below `root`; its PDD is a copy of the one the build
+// compiled from sample/generic_pcl.yaml. Returns false (with a message on standard
+// error) when a file cannot be read or written.
 bool write_sample_tree(const std::string& root);

@@ -2,7 +2,8 @@
 # Installs the Debian packages the suite needs to build and test, when missing.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ flex bison libgtest-dev libgmock-dev clang-format libsnmp-dev snmpd)
+packages=(cmake ninja-build g++ flex bison libgtest-dev libgmock-dev clang-format libsnmp-dev snmpd
+          libyaml-cpp-dev man-db groff-base dpkg-dev)
 
 missing=()
 for p in "${packages[@]}"; do
