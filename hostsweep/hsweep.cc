@@ -18,6 +18,7 @@
 #include "hostsweep/progress.h"
 #include "hostsweep/snmp_cmds.h"
 #include "npa/npa_transport.h"
+#include "npa/ov_malloc.h"
 
 namespace {
 
@@ -92,7 +93,10 @@ int search(HostsweepSettings& s, FILE* debug) {
       report(err);
       return kMibBrokenStatus;
   }
-  NpaTransport npa;
+  // The NPA client and the retrying allocator trace to the program's debug stream.
+  ov_malloc_settings().debug_level = s.debug;
+  ov_malloc_settings().debug_file = debug;
+  NpaTransport npa(NpaDebug{s.debug, debug}, real_clock());
   npa.npa_init();
 
   SnmpSettings snmp_settings;
@@ -110,7 +114,7 @@ int search(HostsweepSettings& s, FILE* debug) {
   ResultsTable results;
   PrinterReport report(output_settings, names, results);
   report.set_output(output.get());
-  PrinterIdentifier identifier(snmp, report);
+  PrinterIdentifier identifier(snmp, report, npa, s.ignore_adapter_status);
   SnmpRow snmp_row(snmp);
   NpaRow npa_row(npa);
   ProbeEngine engine(s.search_list, identifier, {&snmp_row, &npa_row}, s.max_connections,

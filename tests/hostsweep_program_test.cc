@@ -89,13 +89,13 @@ class HostsweepTest : public ::testing::Test {
 TEST_F(HostsweepTest, FindsTheMakersAdaptersAndASecondVendorsPrinter) {
   if (!start("127.0.8.1", print_server("CX-1001", "Laser One")) ||
       !start("127.0.8.2", internal_adapter("Inkjet Two")) ||
-      !start("127.0.8.3", second_vendor("Vendor Three")) ||
-      !start("127.0.8.4", print_server("no such code", "Not Reported"))) {
+      !start("127.0.8.3", second_vendor("Vendor Three"))) {
     GTEST_SKIP() << agents.back()->unavailable_reason();
   }
-  // 127.0.8.5 stays silent; 127.0.8.4 goes on to the NPA dialogue, which ends silently.
+  // 127.0.8.4 stays silent. (The adapters that need the NPA dialogue have tests of
+  // their own, with a print-server simulator.)
   for (bool colon : {false, true}) {
-    std::vector<std::string> args = {"-I", "-t", "1,1", "-r", "127.0.8.1-127.0.8.5"};
+    std::vector<std::string> args = {"-I", "-t", "1,1", "-r", "127.0.8.1-127.0.8.4"};
     if (colon) args.push_back("-x");
     args.push_back(tree.path("found"));
     RunResult r = run(args);
