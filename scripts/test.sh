@@ -11,6 +11,8 @@ jobs=$(nproc 2>/dev/null || echo 2)
 
 echo "== Format check"
 bash scripts/format.sh
+echo "== Manual pages"
+sh man/check_pages.sh
 
 run_suite() {
   local dir=$1; shift

@@ -34,6 +34,8 @@ done
 shift $((OPTIND - 1))
 [ $# -le 1 ] || usage_error "one FILE at most"
 file=${1:-}
+# Without a title the job is known by its file's name, as the formatter names it.
+[ -z "$title" ] && [ -n "$file" ] && title=$file
 
 agent=$("$QBIN/linebuilder" -q "$queue" -u "$user" -h "$host" -j "$title") ||
   die "no transport command for queue '$queue'"
@@ -41,13 +43,14 @@ agent=$("$QBIN/linebuilder" -q "$queue" -u "$user" -h "$host" -j "$title") ||
 
 # The formatter's arguments, built as positional parameters so that every value
 # stays one argument.
+# The file first: the formatter takes the title given last, and -s must win.
 set -- -q "$queue"
+[ -n "$file" ] && set -- "$@" -f "$file"
 [ "$banner" = true ] && set -- "$@" -b
 [ -n "$title" ] && set -- "$@" -s "$title"
 [ -n "$user" ] && set -- "$@" -u "$user"
 [ -n "$host" ] && set -- "$@" -h "$host"
 [ "$have_options" = true ] && set -- "$@" -p "$options"
-[ -n "$file" ] && set -- "$@" -f "$file"
 
 # Both statuses of the pipeline, which a plain sh pipeline would lose.
 exec 3>&1

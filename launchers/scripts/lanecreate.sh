@@ -10,18 +10,20 @@ Defines the queue QUEUE printing to the device DEVICE with the compiled printer
 definition PDD (a file name in the suite's PDD directory, such as laser.b). Every
 option of the queue's data stream starts at the PDD's default; tag=value pairs
 change them, checked as the job formatter checks -p (see settingsview).
-  -s STREAM  the data stream, when the PDD has several (default: automatic)
+  -s STREAM  the data stream, when the PDD has several (without it: the PDD's only
+             stream, or automatic when it has several)
   -f         replace a queue of that name
   -h         show this help
 TEXT
 }
 
 force=false stream=''
-while getopts fs:h option; do
+while getopts fs:hnx option; do
   case $option in
     f) force=true ;;
     s) stream=$OPTARG ;;
     h) usage; exit 0 ;;
+    n | x) ;; # the application launcher's own options, passed on
     *) usage >&2; exit 2 ;;
   esac
 done

@@ -10,9 +10,10 @@ Removes the queue QUEUE.
 TEXT
 }
 
-while getopts h option; do
+while getopts hnx option; do
   case $option in
     h) usage; exit 0 ;;
+    n | x) ;; # the application launcher's own options, passed on
     *) usage >&2; exit 2 ;;
   esac
 done

@@ -15,6 +15,7 @@ TRANSPORT_QUEUES=$QROOT/var/spool/corvane/unix_prt_drivers/vir_queues
 DEVICES=$QROOT/var/spool/corvane/unix_prt_drivers/vir_devices
 
 PROGRAM=${0##*/}
+PROGRAM=${PROGRAM%.sh}
 
 # die MESSAGE...: one line on standard error, exit status 1.
 die() {

@@ -18,10 +18,11 @@ TEXT
 }
 
 force=false
-while getopts fh option; do
+while getopts fhnx option; do
   case $option in
     f) force=true ;;
     h) usage; exit 0 ;;
+    n | x) ;; # the application launcher's own options, passed on
     *) usage >&2; exit 2 ;;
   esac
 done

@@ -12,9 +12,10 @@ type and target); show lists a queue's options with settingsview.
 TEXT
 }
 
-while getopts h option; do
+while getopts hnx option; do
   case $option in
     h) usage; exit 0 ;;
+    n | x) ;; # the application launcher's own options, passed on
     *) usage >&2; exit 2 ;;
   esac
 done

@@ -40,7 +40,9 @@ for dir in "$TRANSPORT_QUEUES"/*/; do
         fi
         ;;
       serial | parallel | usb)
-        file=$(definition "$vdd" serial_device)$(definition "$vdd" parallel_device)$(definition "$vdd" usb_device)
+        kind=$(definition "$vdd" transport_type)
+        file=$(definition "$vdd" "${kind}_device")
+        case $file in '' | other) file=$(definition "$vdd" "other_${kind}_device") ;; esac
         if [ -c "$file" ]; then state="present at $file"; else state="missing at $file"; fi
         ;;
       *) state="unknown transport" ;;
