@@ -156,6 +156,17 @@ TEST_F(AdminTest, QueuesAreDefinedListedUsedToPrintAndRemoved) {
             "\nDEVICE               TYPE       TARGET\n"
             "dev1                 network    127.0.12.2\n");
 
+  EXPECT_EQ(script("pact_notice", {}).out.rfind("Quintaro printer driver suite ", 0), 0u);
+  EXPECT_EQ(script("quintspool", {}).out,
+            "QUEUE                DEVICE               PRINTER\n"
+            "q1                   dev1                 does not answer on 127.0.12.2:9100\n");
+  {
+    TestPrinterPort answering("127.0.12.2", 9100);
+    EXPECT_EQ(script("quintspool", {}).out,
+              "QUEUE                DEVICE               PRINTER\n"
+              "q1                   dev1                 answers on 127.0.12.2:9100\n");
+  }
+
   // The filter prints the job on the device's printer and says so with status 0.
   TestPrinterPort printer("127.0.12.2", 9100);
   std::string received;
