@@ -21,7 +21,7 @@ std::string join(std::initializer_list<std::string_view> parts) {
 }
 
 // DIR/vir_queues/Q/.Q
-std::string queue_file(std::string dir, std::string_view queue) {
+std::string queue_file(const std::string& dir, std::string_view queue) {
   return join({dir, "/vir_queues/", queue, "/.", queue});
 }
 

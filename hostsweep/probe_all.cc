@@ -22,6 +22,10 @@ constexpr int kStages = 5;
 // The limit is not lowered by failed starts below this many probes.
 constexpr int kLowestLoweredLimit = 40;
 
+bool earlier(const timeval& a, const timeval& b) {
+  return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_usec < b.tv_usec);
+}
+
 }  // namespace
 
 ProbeEngine::ProbeEngine(SearchList& list, Identifier& identifier, std::vector<SelectRow*> rows,
@@ -188,13 +192,13 @@ void ProbeEngine::wait_events(long bound_seconds, long bound_microseconds) {
   for (SelectRow* row : rows_) {
     if (row->blocking_) continue;
     timeval t{row->seconds_, row->microseconds_};
-    if (!have_wait || timercmp(&t, &wait, <)) wait = t;
+    if (!have_wait || earlier(t, wait)) wait = t;
     have_wait = true;
   }
   if (bound_seconds != 0 || bound_microseconds != 0) {
     timeval bound{bound_seconds, bound_microseconds};
     if (bound.tv_sec < 0 || bound.tv_usec < 0) bound = timeval{0, 1};
-    if (!have_wait || timercmp(&bound, &wait, <)) wait = bound;
+    if (!have_wait || earlier(bound, wait)) wait = bound;
     have_wait = true;
   }
 

@@ -88,7 +88,7 @@ AddVariable SnmpQueries::add_variable(SnmpVariableList& list, std::string_view n
   return AddVariable::ADDED;
 }
 
-int SnmpQueries::get_new_session(const std::string& address, SnmpVariableList variables,
+int SnmpQueries::get_new_session(const std::string& address, const SnmpVariableList& variables,
                                  SnmpCompletion completion, int argument) {
   auto request = std::make_unique<SnmpRequest>();
   request->completion = std::move(completion);
@@ -133,7 +133,7 @@ int SnmpQueries::get_new_session(const std::string& address, SnmpVariableList va
   return -1;
 }
 
-int SnmpQueries::get_on_session(SnmpSession& session, SnmpVariableList variables,
+int SnmpQueries::get_on_session(SnmpSession& session, const SnmpVariableList& variables,
                                 SnmpCompletion completion, int argument) {
   auto request = std::make_unique<SnmpRequest>();
   request->completion = std::move(completion);

@@ -185,7 +185,7 @@ class SnmpQueries {
   // remains, because the address is not dotted, no socket could be opened (or its
   // descriptor is at or above FD_SETSIZE), or the request could not be sent (then
   // with bit 8 "| SNMP network send error\n").
-  int get_new_session(const std::string& address, SnmpVariableList variables,
+  int get_new_session(const std::string& address, const SnmpVariableList& variables,
                       SnmpCompletion completion, int argument);
   // Sends one GET request for `variables` on `session`, which must have no
   // outstanding request (call it from the completion of the previous one). 0: sent,
@@ -194,8 +194,8 @@ class SnmpQueries {
   // bit 8 "| SNMP network send error\n"; the session is then closed once the
   // completion that called this has returned, whatever it returned), when the
   // session is closing, or when it still has an outstanding request.
-  int get_on_session(SnmpSession& session, SnmpVariableList variables, SnmpCompletion completion,
-                     int argument);
+  int get_on_session(SnmpSession& session, const SnmpVariableList& variables,
+                     SnmpCompletion completion, int argument);
 
   // The SNMP row of the select table. snmp_prepare adds every open session's socket
   // to `read` and raises `nfds` to one above the highest of them (as select takes

@@ -86,6 +86,8 @@ class Converter {
   }
   Converter(const Converter&) = delete;
   Converter& operator=(const Converter&) = delete;
+  // iconv_open reports failure with the handle value -1, an integer made a pointer.
+  // NOLINTNEXTLINE(performance-no-int-to-ptr)
   bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
   iconv_t get() const { return cd_; }
 
@@ -114,7 +116,7 @@ void Encodeit(std::string& text, const char* locale, int is_banner, int codeset_
   }
 
   // The text up to its terminating zero, converted into at most ENCODE_LIMIT bytes.
-  std::string input(text.c_str());
+  std::string input = text.substr(0, text.find('\0'));
   char output[ENCODE_LIMIT + 1];
   char* in = input.data();
   size_t in_left = input.size();

@@ -53,7 +53,9 @@ void apply_overrides(const std::string& options, const std::string& data_stream,
     std::string tag(rest.substr(0, equals));
     std::string_view after = rest.substr(equals + 1);
     std::string value(after.substr(0, after.find(' ')));
-    std::string key = data_stream + "_" + tag;
+    std::string key = data_stream;
+    key += "_";
+    key += tag;
 
     if (value.empty()) {
       // "tag=" alone names no value: the pair is skipped, up to the next blank.

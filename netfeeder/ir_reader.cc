@@ -10,6 +10,9 @@ namespace {
 
 bool would_block() { return errno == EAGAIN || errno == EWOULDBLOCK; }
 
+// A byte of the message read as the signed number the printer means by it.
+int signed_byte(unsigned char byte) { return byte < 128 ? byte : byte - 256; }
+
 }  // namespace
 
 IrReader::Result IrReader::read_ir_message(int fd) {
@@ -17,13 +20,13 @@ IrReader::Result IrReader::read_ir_message(int fd) {
     ssize_t n = read_retry(fd, message_, 1);
     if (n == 0) return {CLOSED};
     if (n < 0) return {would_block() ? PENDING : CLOSED};
-    int length = static_cast<signed char>(message_[0]);
+    int length = signed_byte(message_[0]);
     // Without a length that counts itself there is no telling where the next
     // message starts: only this byte goes.
     if (length < 1) return {DISCARDED, 0, length};
     have_ = 1;
   }
-  int length = static_cast<signed char>(message_[0]);
+  int length = signed_byte(message_[0]);
   while (have_ < length) {
     ssize_t n = read_retry(fd, message_ + have_, static_cast<size_t>(length - have_));
     if (n < 0 && would_block()) return {PENDING};
@@ -38,7 +41,7 @@ IrReader::Result IrReader::read_ir_message(int fd) {
   if (length < 3) return {DISCARDED, 0, length};
   message_[2] = 0xFF;
   bool queued = queue_ack(fd, message_, static_cast<size_t>(length));
-  return {MESSAGE, static_cast<signed char>(message_[1]), length, !queued};
+  return {MESSAGE, signed_byte(message_[1]), length, !queued};
 }
 
 bool IrReader::queue_ack(int fd, const unsigned char* ack, size_t size) {

@@ -17,7 +17,9 @@ bool retry_later(int error) { return error == EAGAIN || error == EWOULDBLOCK || 
 
 }  // namespace
 
+// `setup` is taken by value: its connections are moved into the pump.
 Pump::Pump(const Settings& settings, PrinterLink& link, Notifier& notifier, Trace& trace,
+           // cppcheck-suppress passedByValue
            PumpSetup setup)
     : settings_(settings),
       link_(link),

@@ -72,7 +72,7 @@ class Pump {
   int input_;
   UniqueFd data_;
   UniqueFd ir_;
-  IrReader ir_reader_;
+  IrReader ir_reader_{};
   int progress_fd_;
   std::string start_time_;
   long long progress_bytes_ = 0;
@@ -84,7 +84,7 @@ class Pump {
 
   bool printer_closed_;
   bool input_ended_ = false;
-  char block_[BLOCK_SIZE];
+  char block_[BLOCK_SIZE] = {};
   size_t cursor_ = 0;
   size_t unsent_ = 0;
   int status_ = 0;

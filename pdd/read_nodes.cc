@@ -45,6 +45,8 @@ void error_message(const char* format, ...) {
 struct StringBlock {
   std::array<const char*, PDD_BLOCK_STRING_LIMIT> strings;  // the first ones filled
 
+  // cppcheck takes the array's element for an integer here; it is a pointer.
+  // cppcheck-suppress CastIntegerToAddressAtReturn
   const char* operator[](size_t i) const { return strings[i]; }
 };
 

@@ -14,7 +14,7 @@ namespace pddtool {
 namespace {
 
 // A tag as the reader compares it: up to its first zero byte.
-std::string c_text(const std::string& text) { return text.c_str(); }
+std::string c_text(const std::string& text) { return text.substr(0, text.find('\0')); }
 
 // A message as a sentence of a comment, ending with one period.
 std::string sentence(const std::string& message) {

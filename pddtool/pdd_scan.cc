@@ -19,7 +19,7 @@ constexpr int64_t kMinItemRecordBytes = 12;
 constexpr std::string_view kTerminator = "$$$";
 
 // A text as the library holds it: up to its first zero byte.
-std::string c_text(const std::string& text) { return text.c_str(); }
+std::string c_text(const std::string& text) { return text.substr(0, text.find('\0')); }
 
 // The last line of what a creation function printed, without "Error: ".
 std::string creation_message(std::string text) {

@@ -177,10 +177,18 @@ bool queue_settings(const NodePtr* top_menu, const SettingsRequest& request, std
     named(tag, &targets);
     // A tag without its stream's prefix names the option in every stream chosen.
     if (targets.empty()) {
-      for (const std::string& stream : chosen) named(stream + "_" + tag, &targets);
+      for (const std::string& stream : chosen) {
+        std::string prefixed = stream;
+        prefixed += "_";
+        prefixed += tag;
+        named(prefixed, &targets);
+      }
     }
     if (targets.empty()) {
-      *err = "unknown option '" + tag + "' for data stream " + ds_list;
+      *err = "unknown option '";
+      *err += tag;
+      *err += "' for data stream ";
+      *err += ds_list;
       return false;
     }
     for (Option* target : targets) {
