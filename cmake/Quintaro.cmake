@@ -6,7 +6,7 @@
 function(quintaro_library target)
   cmake_parse_arguments(ARG "" "" "LINK;SOURCES" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cc)
-  list(FILTER sources EXCLUDE REGEX "(_test|/main|_main)\\.cc$")
+  list(FILTER sources EXCLUDE REGEX "(_test|_fuzz|/main|_main)\\.cc$")
   add_library(${target} STATIC ${sources} ${ARG_SOURCES})
   target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
   target_link_libraries(${target} PUBLIC ${ARG_LINK})

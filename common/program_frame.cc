@@ -44,7 +44,9 @@ int ProgramFrame::parse(int argc, char** argv, const std::vector<ProgramOption>&
     letters += option.letter;
     if (option.takes_argument) letters += ':';
   }
-  optind = 1;
+  // 0, not 1: getopt then also forgets a group of options ("-xq") it stopped in, which
+  // an earlier parse may have left behind in an argv that is gone now.
+  optind = 0;
   for (int c; (c = getopt(argc, argv, letters.c_str())) != -1;) {
     const ProgramOption* found = nullptr;
     for (const ProgramOption& option : table) {

@@ -82,6 +82,29 @@ TEST(ProgramFrame, OptionsAndTheDebugRule) {
   }
 }
 
+TEST(ProgramFrame, ParsesAfreshAfterAParseThatStoppedInsideAGroup) {
+  ProgramFrame frame("demo", "    demo -q name\n", 'H', 9);
+  std::string applied;
+  const std::vector<ProgramOption> options = {
+      {'q', true,
+       [&](const char* name) {
+         applied += std::string("q=") + name;
+         return -1;
+       }},
+      {'s', false, [](const char*) { return 7; }},
+  };
+  std::vector<std::string> stopped = {"demo", "-sq", "x"};
+  std::vector<std::string> next = {"demo", "-q", "y"};
+  for (auto* args : {&stopped, &next}) {
+    std::vector<char*> argv;
+    for (std::string& a : *args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    frame.parse(static_cast<int>(args->size()), argv.data(), options);
+  }
+  // Not "q=-q": the -q of the stopped group is not taken up by the next parse.
+  EXPECT_EQ(applied, "q=y");
+}
+
 TEST(ProgramFrame, DefinitionFilesAreRegularFilesThatOpen) {
   TempTree tree;
   std::string file = tree.write("queue", "");

@@ -142,7 +142,9 @@ std::string parse_delivery_spec(const std::string& spec, int& flags) {
 }
 
 int parse_options(int argc, char** argv, Settings& s, UniqueFd& input) {
-  optind = 1;
+  // 0, not 1: getopt then also forgets a group of options ("-Hh") it stopped in, which
+  // an earlier parse may have left behind in an argv that is gone now.
+  optind = 0;
   int c;
   while ((c = getopt(argc, argv, kOptionLetters)) != -1) {
     switch (c) {

@@ -5,6 +5,8 @@
 
 #include <vector>
 
+#include "tests/support/capture.h"
+
 namespace {
 
 // Parses a command line; gives parse_options' result.
@@ -112,6 +114,17 @@ TEST(Settings, DefaultsLimitsAndExtraOptions) {
   Settings by_h;
   ASSERT_EQ(parse({"-h", "printer2", "other", "operands"}, by_h), -1);
   EXPECT_EQ(by_h.host, "printer2");
+}
+
+TEST(Settings, ParsesAfreshAfterAParseThatStoppedInsideAGroup) {
+  Settings stopped, next;
+  {
+    StderrCapture err;  // getopt names the unknown option
+    EXPECT_EQ(parse({"-xQh", "laser1"}, stopped), NETFEEDER_FAILED);
+  }
+  ASSERT_EQ(parse({"-h", "printer2"}, next), -1);
+  // Not "-h": the -h of the stopped group is not taken up by the next parse.
+  EXPECT_EQ(next.host, "printer2");
 }
 
 }  // namespace
