@@ -75,7 +75,9 @@ report() {
     "$results/$name/log" | sed 's/^/        /' || true
   echo "        log: $results/$name/log"
   if [ -n "$reproducer" ]; then
-    echo "        reproducer: $reproducer"
+    # The bytes too, so that a log that outlives the machine still holds the input.
+    echo "        reproducer: $reproducer ($(stat -c %s "$reproducer") bytes), in base64:"
+    base64 -w 76 "$reproducer" | head -n 200 | sed 's/^/        /'
     echo "        re-run: $build/fuzz/$name -timeout=1 -rss_limit_mb=2048 $reproducer"
   fi
 }
