@@ -3,7 +3,8 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ flex bison libgtest-dev libgmock-dev clang-format libsnmp-dev snmpd
-          libyaml-cpp-dev man-db groff-base dpkg-dev clang libclang-rt-14-dev llvm clang-tidy cppcheck)
+          libyaml-cpp-dev man-db groff-base dpkg-dev clang libclang-rt-14-dev llvm clang-tidy cppcheck
+          cups-daemon cups-client)
 
 missing=()
 for p in "${packages[@]}"; do

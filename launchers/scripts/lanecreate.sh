@@ -9,7 +9,8 @@ Usage: lanecreate [-f] [-s STREAM] QUEUE DEVICE PDD [tag=value ...]
 Defines the queue QUEUE printing to the device DEVICE with the compiled printer
 definition PDD (a file name in the suite's PDD directory, such as laser.b). Every
 option of the queue's data stream starts at the PDD's default; tag=value pairs
-change them, checked as the job formatter checks -p (see settingsview).
+change them, checked as the job formatter checks -p (see settingsview). Where
+CUPS runs, the CUPS queue QUEUE (device URI quintaro:/QUEUE) is created too.
   -s STREAM  the data stream, when the PDD has several (without it: the PDD's only
              stream, or automatic when it has several)
   -f         replace a queue of that name
@@ -54,6 +55,16 @@ transport=$(transport_vqd "$queue")
 if [ "$force" = false ] && { [ -e "$formatter" ] || [ -e "$transport" ]; }; then
   die "queue '$queue' exists already (use -f to replace it)"
 fi
+# A CUPS queue of that name that prints elsewhere is left alone unless -f says so.
+cups=false
+if cups_scheduler; then
+  cups=true
+  uri=$(cups_uri "$queue")
+  current=$(cups_device "$queue")
+  if [ -n "$current" ] && [ "$current" != "$uri" ] && [ "$force" = false ]; then
+    die "CUPS queue '$queue' exists already and prints to $current (use -f to replace it)"
+  fi
+fi
 
 # The stream's options at their defaults and the pairs applied, checked by the
 # printer definition compiler; nothing is written when a pair is refused.
@@ -67,3 +78,9 @@ device_name=$device
 $settings"
 printf '%s\n' "$definition_text" | write_atomically "$formatter"
 printf '%s\n' "$definition_text" | write_atomically "$transport"
+# The CUPS queue that prints through this queue, where CUPS runs.
+if [ "$cups" = true ]; then
+  said=$(LC_ALL=C "$LPADMIN" -p "$queue" -v "$uri" -E 2>&1) ||
+    die "queue '$queue' is defined, but CUPS refused its queue: $said"
+fi
+exit 0

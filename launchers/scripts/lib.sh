@@ -66,3 +66,34 @@ write_atomically() {
 formatter_vqd() { printf '%s/%s/.%s' "$FORMATTER_QUEUES" "$1" "$1"; }
 transport_vqd() { printf '%s/%s/.%s' "$TRANSPORT_QUEUES" "$1" "$1"; }
 device_vdd() { printf '%s/%s' "$DEVICES" "$1"; }
+
+# CUPS, when the machine runs it: a CUPS queue whose device URI is quintaro:/QUEUE
+# prints through the suite's queue QUEUE. The administration commands live in
+# /usr/sbin, outside the launchers' PATH.
+cups_command() {
+  (
+    PATH=$PATH:/usr/sbin:/sbin
+    command -v "$1"
+  )
+}
+
+# cups_scheduler: true when lpadmin and lpstat are installed and a scheduler answers.
+# Below QUINTARO_ROOT only a scheduler that CUPS_SERVER names is used, so that a
+# staging tree never changes the queues of the machine's own scheduler.
+cups_scheduler() {
+  LPADMIN=$(cups_command lpadmin) && LPSTAT=$(cups_command lpstat) || return 1
+  [ -z "$QROOT" ] || [ -n "${CUPS_SERVER:-}" ] || return 1
+  LC_ALL=C "$LPSTAT" -r 2>/dev/null | grep -qx 'scheduler is running'
+}
+
+cups_uri() { printf 'quintaro:/%s' "$1"; }
+
+# cups_device QUEUE: the device URI of the CUPS queue QUEUE, empty when there is none
+# (after cups_scheduler).
+cups_device() {
+  LC_ALL=C "$LPSTAT" -v "$1" 2>/dev/null | while IFS= read -r line; do
+    case $line in
+      "device for $1: "*) printf '%s\n' "${line#"device for $1: "}" ;;
+    esac
+  done
+}

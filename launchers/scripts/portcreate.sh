@@ -11,7 +11,8 @@ printer's host name or address (network) or its device file (the others).
 Further keys: logfile, administrator, ir_user, pr_user, ir_admin (mail, write or
 none), ov_server_hostname, alt_mail_hostname, alt_ov_server_hostname,
 tarragon_ports, baud_rate, data_bits, parity, serial_protocol, bpp_device,
-other_serial_device, other_parallel_device, other_usb_device.
+other_serial_device, other_parallel_device, other_usb_device; for the CUPS
+backend, stall_timeout and end_timeout (seconds).
   -f   replace a device of that name
   -h   show this help
 TEXT
@@ -51,7 +52,7 @@ for pair in "$@"; do
     logfile | administrator | ir_user | pr_user | ir_admin | ov_server_hostname | \
       alt_mail_hostname | alt_ov_server_hostname | tarragon_ports | baud_rate | data_bits | \
       parity | serial_protocol | bpp_device | other_serial_device | other_parallel_device | \
-      other_usb_device) ;;
+      other_usb_device | stall_timeout | end_timeout) ;;
     *) die "unknown key '$key'" ;;
   esac
   check_value "$key" "$value"
