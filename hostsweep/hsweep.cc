@@ -12,6 +12,7 @@
 #include "common/program_frame.h"
 #include "hostsweep/mib_tree.h"
 #include "hostsweep/options.h"
+#include "hostsweep/prescan.h"
 #include "hostsweep/printers.h"
 #include "hostsweep/probe.h"
 #include "hostsweep/probe_all.h"
@@ -115,12 +116,26 @@ int search(HostsweepSettings& s, FILE* debug) {
   PrinterReport report(output_settings, names, results);
   report.set_output(output.get());
   PrinterIdentifier identifier(snmp, report, npa, s.ignore_adapter_status);
+  // With -P, the search covers only the addresses that answered the prescan.
+  SearchList* addresses = &s.search_list;
+  SearchList alive;
+  if (s.prescan_rate != 0) {
+    SnmpVariableList query = identifier.adapter_query();
+    Prescan prescan(PrescanSettings{s.prescan_rate, s.timeout_us, s.debug, debug},
+                    [&](long request_id) { return snmp.encode_get(query, request_id); });
+    std::string prescan_err;
+    if (prescan.run(s.search_list, &alive, &prescan_err) != 0) {
+      ::report(prescan_err);
+      return HOSTSWEEP_FAILED;
+    }
+    addresses = &alive;
+  }
   SnmpRow snmp_row(snmp);
   NpaRow npa_row(npa);
-  ProbeEngine engine(s.search_list, identifier, {&snmp_row, &npa_row}, s.max_connections,
+  ProbeEngine engine(*addresses, identifier, {&snmp_row, &npa_row}, s.max_connections,
                      EngineDebug{s.debug, debug}, real_clock());
   identifier.set_engine(&engine);
-  ProgressLine progress(2, !(s.debug != 0 && same_file(debug, 2)), count_addresses(s.search_list),
+  ProgressLine progress(2, !(s.debug != 0 && same_file(debug, 2)), count_addresses(*addresses),
                         real_clock());
   engine.set_progress(&progress);
   report.set_progress(&progress);

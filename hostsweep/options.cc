@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
@@ -44,6 +45,18 @@ std::optional<Address> resolve_host(const char* text) {
   return address;
 }
 
+// A -P argument: a whole decimal number from 0 to PRESCAN_MAX_RATE, 0 standing for
+// the default rate.
+std::optional<int> parse_rate(const char* text) {
+  int value = -1;
+  const char* end = text + std::strlen(text);
+  auto [at, error] = std::from_chars(text, end, value);
+  if (error != std::errc() || at != end || at == text || value < 0 || value > PRESCAN_MAX_RATE) {
+    return std::nullopt;
+  }
+  return value == 0 ? PRESCAN_DEFAULT_RATE : value;
+}
+
 }  // namespace
 
 std::string usage_text() {
@@ -65,6 +78,10 @@ std::string help_text() {
       {"-H", "Display this help and exit.\n"},
       {"-i", "Ignore external adapter status.\n"},
       {"-n ip_subnet", "Specify the IPv4 Subnet. Search an IPv4 subnet for supported printers.\n"},
+      {"-P rate",
+       "Prescan: first send one SNMP request to every address, at most rate\n"
+       "packets per second (0 for 2000, at most 1000000), then a second one to\n"
+       "the addresses that did not answer, and search only those that answered.\n"},
       {"-r ip_range", "Specify the IPv4 Range. Search an IPv4 Range for supported printers.\n"},
       {"output_file", "Specify the filename were the found printers can be stored.\n"},
   });
@@ -212,11 +229,25 @@ int parse_options(int argc, char** argv, HostsweepSettings& s) {
          return -1;
        }},
       {'p', false, flag(s.print_pid)},
+      {'P', true, search([&](const char* text) {
+         std::optional<int> rate = parse_rate(text);
+         if (!rate) {
+           frame.usage();
+           return HOSTSWEEP_FAILED;
+         }
+         s.prescan_rate = *rate;
+         return -1;
+       })},
   };
   if (int status = frame.parse(argc, argv, options); status != -1) return status;
   if (optind < argc) s.output_path = argv[optind];
   if (s.mode == Mode::NONE) {
     frame.usage();
+    return HOSTSWEEP_FAILED;
+  }
+  if (s.prescan_rate != 0 &&
+      count_addresses_up_to(s.search_list, PRESCAN_MAX_ADDRESSES + 1) > PRESCAN_MAX_ADDRESSES) {
+    reportf("The prescan takes at most %zu addresses.\n", PRESCAN_MAX_ADDRESSES);
     return HOSTSWEEP_FAILED;
   }
   return -1;

@@ -2,6 +2,7 @@
 // search list built from -h, -n and -r, and the usage and help texts.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "hostsweep/search_list.h"
@@ -19,6 +20,12 @@ inline constexpr int DEBUG_SELECT = 0x200;  // every pass of the select table
 
 enum class Mode { NONE, SEARCH, PRINTER_FILE };
 
+// The prescan (-P): its rate when -P 0 is given, the highest rate taken, and the most
+// addresses it sweeps.
+inline constexpr int PRESCAN_DEFAULT_RATE = 2000;
+inline constexpr int PRESCAN_MAX_RATE = 1000000;
+inline constexpr size_t PRESCAN_MAX_ADDRESSES = 16777216;
+
 struct HostsweepSettings {
   Mode mode = Mode::NONE;
   std::string read_community = "tessel";   // -c first name
@@ -29,6 +36,7 @@ struct HostsweepSettings {
   std::string debug_file = "-";            // -f; "-" is standard output
   int max_connections = 240;               // -o, taken when above 10
   bool print_pid = false;                  // -p
+  int prescan_rate = 0;                    // -P packets per second; 0: no prescan
   bool no_lookup = false;                  // -I
   bool ignore_adapter_status = false;      // -i (and -x)
   bool colon = false;                      // -x
@@ -38,7 +46,9 @@ struct HostsweepSettings {
 };
 
 // Reads the command line into `settings`. Gives -1 to go on, else the exit status
-// after printing its message on standard error.
+// after printing its message on standard error. -P takes a whole decimal number from
+// 0 (the default rate) to PRESCAN_MAX_RATE, else the usage; with -P a search list of
+// more than PRESCAN_MAX_ADDRESSES addresses is refused.
 int parse_options(int argc, char** argv, HostsweepSettings& settings);
 
 // The short usage text and the full help text (both for standard error).

@@ -57,6 +57,14 @@ TEST(HostsweepOptions, RefusalsGiveTheirMessageAndStatus) {
        "Range 10.1.3.1-10.1.3.9 conflicts with one or more arguments.\n"},
       // 10.0.0.0 stands for 10.1.1.1 to 10.254.254.254: 10.0.0.5 lies outside it.
       {{"-n", "10.0.0.0", "-h", "10.0.0.5"}, -1, ""},
+      {{"-P", "x", "-h", "10.0.0.1"}, 255, usage},
+      {{"-h", "10.0.0.1", "-P", "-3"}, 255, usage},
+      {{"-P", "2", "-S", "server"}, 255, usage},
+      // 254^3 addresses are taken, 2 * 254^3 are not.
+      {{"-P", "0", "-n", "10.0.0.0"}, -1, ""},
+      {{"-P", "0", "-n", "10.0.0.0", "-n", "11.0.0.0"},
+       255,
+       "The prescan takes at most 16777216 addresses.\n"},
   };
   for (const auto& c : cases) {
     std::string name;
@@ -91,6 +99,10 @@ TEST(HostsweepOptions, SettingsFromTheCommandLine) {
   EXPECT_TRUE(p.settings.no_lookup && p.settings.print_pid);
   EXPECT_EQ(p.settings.output_path, "/dev/null");
   EXPECT_EQ(p.settings.search_list.entries().size(), 1u);
+
+  EXPECT_EQ(p.settings.prescan_rate, 0);
+  EXPECT_EQ(parse({"-P", "0", "-h", "10.0.0.7"}).settings.prescan_rate, 2000);
+  EXPECT_EQ(parse({"-P", "1000000", "-h", "10.0.0.7"}).settings.prescan_rate, 1000000);
 
   p = parse({"-S", "server", "list"});
   EXPECT_EQ(p.settings.mode, Mode::PRINTER_FILE);

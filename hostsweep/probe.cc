@@ -62,9 +62,11 @@ void PrinterIdentifier::done() {
   if (engine_) engine_->probe_done();
 }
 
+SnmpVariableList PrinterIdentifier::adapter_query() { return variables(snmp_, kAdapterVariables); }
+
 int PrinterIdentifier::identify_address(const std::string& address) {
   return snmp_.get_new_session(
-      address, variables(snmp_, kAdapterVariables),
+      address, adapter_query(),
       [this, address](int status, SnmpSession& session, const netsnmp_variable_list* v, int) {
         return adapter_answer(address, status, session, v);
       },
@@ -126,7 +128,7 @@ int PrinterIdentifier::printer_name(const std::string& address, int adapter_inde
   SnmpVariableList list;
   snmp_.add_variable(list, kPrinterName);
   int sent = snmp_.get_on_session(
-      session, std::move(list),
+      session, list,
       [this, address, adapter_index](int status, SnmpSession&, const netsnmp_variable_list* v,
                                      int) {
         if (status == SNMP_ANSWERED && v)

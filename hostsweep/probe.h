@@ -117,6 +117,8 @@ class PrinterIdentifier : public Identifier {
   // Starts the adapter query of `address`: 0 when it is under way, -1 when it could
   // not be started.
   int identify_address(const std::string& address) override;
+  // The variables of the adapter query, the first request sent to every address.
+  SnmpVariableList adapter_query();
 
  private:
   int adapter_answer(const std::string& address, int status, SnmpSession& session,

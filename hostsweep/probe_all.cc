@@ -202,6 +202,10 @@ void ProbeEngine::wait_events(long bound_seconds, long bound_microseconds) {
     have_wait = true;
   }
 
+  // Preparing the rows may have ended the last probes (a due time-out is processed
+  // there): with nothing left in flight and no timer, a wait would never end.
+  if (!have_wait && outstanding_ == 0) return;
+
   if (debug_.level & DEBUG_SELECT) {
     trace(DEBUG_SELECT, "| In mark_select\n");
     trace(DEBUG_SELECT, "| Select table: size = %d\n", static_cast<int>(rows_.size()));

@@ -3,6 +3,7 @@
 #include "hostsweep/probe_all.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <deque>
 #include <string>
@@ -15,7 +16,8 @@ class FakeProbes : public Identifier, public SelectRow {
  public:
   FakeProbes() : SelectRow("FAKE") {}
   ProbeEngine* engine = nullptr;
-  int refuse_next = 0;  // starts to refuse before accepting again
+  int refuse_next = 0;          // starts to refuse before accepting again
+  bool end_in_prepare = false;  // prepare ends every open probe, as a due time-out does
   std::vector<std::string> started;
   std::deque<std::string> open;
   size_t most_open = 0;
@@ -31,6 +33,10 @@ class FakeProbes : public Identifier, public SelectRow {
     return 0;
   }
   void prepare(int&, fd_set&, timeval& timeout, bool& block) override {
+    while (end_in_prepare && !open.empty()) {
+      open.pop_front();
+      engine->probe_done();
+    }
     if (open.empty()) return;
     block = false;
     timeout = timeval{0, 1000};
@@ -65,6 +71,22 @@ TEST(ProbeEngine, EveryAddressIsStartedOnceAndEveryProbeEnds) {
     EXPECT_EQ(probes.started.back(), "10.9.0.20");
     EXPECT_EQ(probes.most_open, static_cast<size_t>(c.limit));
   }
+}
+
+TEST(ProbeEngine, TheLastProbesEndingWhileTheRowsArePreparedEndTheSearch) {
+  // A wait with nothing in flight and no timer would never end: the alarm fails the
+  // test instead of letting it hang.
+  SearchList list;
+  ASSERT_EQ(list.add_range(*parse_dotted("10.9.1.1"), *parse_dotted("10.9.1.20")), 0);
+  FakeProbes probes;
+  probes.end_in_prepare = true;
+  ProbeEngine engine(list, probes, {&probes}, 11, {}, real_clock());
+  probes.engine = &engine;
+  alarm(10);
+  engine.run_probes();
+  alarm(0);
+  EXPECT_EQ(engine.outstanding(), 0);
+  EXPECT_EQ(probes.started.size(), 20u);
 }
 
 TEST(ProbeEngine, DescriptorsStayBelowTheSelectBound) {

@@ -70,6 +70,12 @@ std::pair<Address, Address> expand_network(const Address& network) {
 }
 
 int SearchList::insert(const SearchEntry& entry) {
+  // An entry after the last one goes to the end at once: a list built in ascending
+  // order (the addresses a prescan found) takes no walk per entry.
+  if (!entries_.empty() && place(entry, entries_.back()) > 0) {
+    entries_.push_back(entry);
+    return 0;
+  }
   auto at = entries_.begin();
   for (; at != entries_.end(); ++at) {
     int where = place(entry, *at);
@@ -94,6 +100,13 @@ int SearchList::add_range(const Address& first, const Address& last) {
 }
 
 int SearchList::next_address(std::string* text) {
+  Address address;
+  if (next_address(&address) != 0) return -1;
+  *text = dotted(address);
+  return 0;
+}
+
+int SearchList::next_address(Address* address) {
   saved_ = iterator_;
   Iterator& it = iterator_;
   if (entries_.empty() || !it.active) return -1;
@@ -112,8 +125,52 @@ int SearchList::next_address(std::string* text) {
       return -1;
     }
   }
-  *text = dotted(it.current);
+  *address = it.current;
   return 0;
 }
 
 void SearchList::put_back() { iterator_ = saved_; }
+
+namespace {
+
+// How many addresses iterating `entry` yields, counting no further than `limit`: a
+// run of last bytes is counted at once, so a /8 takes some 65,000 steps, not 16
+// million.
+size_t count_entry(const SearchEntry& entry, size_t limit) {
+  Address current = entry.start;
+  size_t count = 1;
+  while (count < limit) {
+    if (current[3] < 254) {
+      Address run_end = current;
+      run_end[3] = 254;
+      if (compare(run_end, entry.end) > 0) {
+        // The entry ends inside this run, which shares every byte but the last with it.
+        if (entry.end[3] > current[3]) count += entry.end[3] - current[3];
+        break;
+      }
+      count += 254 - current[3];
+      current = run_end;
+      continue;
+    }
+    Address next = increment(current);
+    if (!inside(next, entry)) break;
+    current = next;
+    ++count;
+  }
+  return std::min(count, limit);
+}
+
+}  // namespace
+
+size_t SearchList::count_up_to(size_t limit) const {
+  size_t count = 0;
+  for (const SearchEntry& entry : entries_) {
+    if (count >= limit) break;
+    count += count_entry(entry, limit - count);
+  }
+  return count;
+}
+
+size_t count_addresses_up_to(const SearchList& list, size_t limit) {
+  return list.count_up_to(limit);
+}

@@ -47,9 +47,14 @@ class SearchList {
   // byte that passes 254 becomes 1 and carries into the byte before it, so a range
   // skips the addresses whose bytes would be 0 or 255 once a carry occurs.
   int next_address(std::string* text);
+  // The same, giving the address itself.
+  int next_address(Address* address);
   // Restores the iterator to where it was before the last next_address, so that the
   // next call yields the same address again.
   void put_back();
+  // How many addresses the iteration yields from its start, counting no further than
+  // `limit`; the iterator is left as it is.
+  size_t count_up_to(size_t limit) const;
 
   const std::vector<SearchEntry>& entries() const { return entries_; }
 
@@ -66,3 +71,6 @@ class SearchList {
   std::vector<SearchEntry> entries_;  // ascending, no two overlapping
   Iterator iterator_, saved_;
 };
+
+// How many addresses iterating `list` yields, counting no further than `limit`.
+size_t count_addresses_up_to(const SearchList& list, size_t limit);

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -69,6 +71,34 @@ TEST(SearchList, CountingSkipsZeroAnd255AndPutBackRepeats) {
   SearchList top;  // the carry stops at the first byte
   ASSERT_EQ(top.add_range(at("254.254.254.254"), at("255.255.255.254")), 0);
   EXPECT_EQ(all(top), std::vector<std::string>{"254.254.254.254"});
+}
+
+// The count without iterating agrees with iterating, for random lists whose bytes
+// favour 0, 1, 254 and 255, at every kind of limit.
+TEST(SearchList, CountingAgreesWithIterating) {
+  std::mt19937 random(7);
+  auto byte = [&] {
+    static constexpr uint8_t kEdges[] = {0, 1, 2, 253, 254, 255};
+    return random() % 2 ? kEdges[random() % 6] : static_cast<uint8_t>(random() % 256);
+  };
+  for (int round = 0; round < 150; ++round) {
+    SearchList list;
+    for (int e = 0; e < 3; ++e) {
+      Address first = {10, 20, byte(), byte()}, last = first;
+      for (int i = random() % 16 ? 3 : 2; i < 4; ++i) last[i] = byte();
+      if (last < first) std::swap(first, last);
+      if (random() % 4) {
+        list.add_range(first, last);
+      } else {
+        list.add_network({10, 20, byte(), 0});
+      }
+    }
+    size_t iterated = 0;
+    for (Address a; list.next_address(&a) == 0;) ++iterated;
+    for (size_t limit : {size_t{0}, size_t{1}, iterated / 2, iterated, iterated + 1}) {
+      EXPECT_EQ(count_addresses_up_to(list, limit), std::min(iterated, limit));
+    }
+  }
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdarg>
+#include <cstdlib>
 #include <cstring>
 #include <span>
 
@@ -46,6 +47,13 @@ std::string source_address(const netsnmp_pdu& pdu, const std::string& fallback) 
   char text[INET_ADDRSTRLEN];
   if (!inet_ntop(AF_INET, &pair->remote_addr.sin.sin_addr, text, sizeof text)) return fallback;
   return text;
+}
+
+// A GET request for `variables`, each with a NULL value.
+netsnmp_pdu* get_pdu(const SnmpVariableList& variables) {
+  netsnmp_pdu* pdu = snmp_pdu_create(SNMP_MSG_GET);
+  for (const auto& name : variables.names) snmp_add_null_var(pdu, name.data(), name.size());
+  return pdu;
 }
 
 }  // namespace
@@ -165,10 +173,7 @@ int SnmpQueries::send_request(SnmpSession& session, std::unique_ptr<SnmpRequest>
     }
     trace_frame(DEBUG_SNMP);
   }
-  request->pdu.reset(snmp_pdu_create(SNMP_MSG_GET));
-  for (const auto& name : variables.names) {
-    snmp_add_null_var(request->pdu.get(), name.data(), name.size());
-  }
+  request->pdu.reset(get_pdu(variables));
   request->request_id = request->pdu->reqid;
   session.request_ = std::move(request);
   return transmit(session) ? 0 : -1;
@@ -315,6 +320,30 @@ void SnmpQueries::close_marked() {
     snmp_sess_close(session->handle_);
     return true;
   });
+}
+
+std::string SnmpQueries::encode_get(const SnmpVariableList& variables, long request_id) const {
+  std::unique_ptr<netsnmp_pdu, SnmpRequest::PduFree> pdu(get_pdu(variables));
+  pdu->reqid = request_id;
+  pdu->version = SNMP_VERSION_1;
+  netsnmp_session settings;
+  snmp_sess_init(&settings);
+  settings.version = SNMP_VERSION_1;
+  std::string community = settings_.community;
+  settings.community = reinterpret_cast<u_char*>(community.data());
+  settings.community_len = community.size();
+  // The library encodes backwards, from the end of the buffer: the datagram is the
+  // last `length` bytes.
+  size_t size = 2048;
+  size_t length = 0;
+  auto* buffer = static_cast<u_char*>(malloc(size));
+  if (!buffer) return {};
+  std::string datagram;
+  if (snmp_build(&buffer, &size, &length, &settings, pdu.get()) == 0 && length <= size) {
+    datagram.assign(reinterpret_cast<const char*>(buffer + size - length), length);
+  }
+  free(buffer);
+  return datagram;
 }
 
 void SnmpQueries::snmp_prepare(int& nfds, fd_set& read, timeval& timeout, bool& blocking) {

@@ -197,6 +197,11 @@ class SnmpQueries {
   int get_on_session(SnmpSession& session, const SnmpVariableList& variables,
                      SnmpCompletion completion, int argument);
 
+  // The datagram of a GET request for `variables` with `request_id`, as a session of
+  // this layer would send it (SNMPv1, the read community); empty when it cannot be
+  // encoded. For requests sent outside a session (the prescan).
+  std::string encode_get(const SnmpVariableList& variables, long request_id) const;
+
   // The SNMP row of the select table. snmp_prepare adds every open session's socket
   // to `read` and raises `nfds` to one above the highest of them (as select takes
   // it). With a request outstanding it sets `blocking` to false and `timeout` to the
