@@ -50,10 +50,12 @@ function(quintaro_fuzz_targets)
   quintaro_fuzz(probe_reply_fuzz hostsweep/probe_reply_fuzz.cc LINK hostsweep_lib)
   quintaro_fuzz(mib_tree_fuzz hostsweep/mib_tree_fuzz.cc LINK hostsweep_lib)
   quintaro_fuzz(snmp_value_fuzz hostsweep/snmp_value_fuzz.cc LINK hostsweep_lib)
+  quintaro_fuzz(prescan_reply_fuzz hostsweep/prescan_reply_fuzz.cc LINK hostsweep_lib)
   quintaro_fuzz(npa_transport_fuzz npa/npa_transport_fuzz.cc LINK npa)
   quintaro_fuzz(launcher_options_fuzz launchers/launcher_options_fuzz.cc LINK launchers_lib)
   quintaro_fuzz(pddtool_command_line_fuzz pddtool/command_line_fuzz.cc LINK pddtool_lib)
   quintaro_fuzz(compile_fuzz pddtool/compile_fuzz.cc LINK pddtool_lib)
+  quintaro_fuzz(backend_input_fuzz cups/backend_input_fuzz.cc LINK cups_lib)
 
   # The structured seeds, made with the suite's own encoders (the PDD writer, the MIB
   # encoder, the NPA simulator's reply builder) and the sample PDD, are committed as

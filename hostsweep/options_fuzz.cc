@@ -51,7 +51,7 @@ bool same(const HostsweepSettings& a, const HostsweepSettings& b) {
          a.max_connections == b.max_connections && a.print_pid == b.print_pid &&
          a.no_lookup == b.no_lookup && a.ignore_adapter_status == b.ignore_adapter_status &&
          a.colon == b.colon && a.server == b.server && a.output_path == b.output_path &&
-         same_entries(a.search_list, b.search_list);
+         a.prescan_rate == b.prescan_rate && same_entries(a.search_list, b.search_list);
 }
 
 uint32_t number(const std::string& dotted_text) {
