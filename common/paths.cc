@@ -70,6 +70,14 @@ std::string application_script(std::string_view name) {
 
 std::string notice_script() { return application_script("pact_notice"); }
 
+std::string suite_program(std::string_view name) {
+  return join({root(), kInstallPrefix, "/bin/", name});
+}
+
+std::string found_printers() {
+  return join({root(), kSpoolDir, kTransportTree, "/found_printers"});
+}
+
 std::string filter_script() { return join({root(), kInstallPrefix, "/bin/jobgate.sh"}); }
 
 std::string control_program_file() { return join({root(), kInstallPrefix, "/bin/portpanel"}); }

@@ -35,6 +35,12 @@ std::string transport_vqd(std::string_view queue);
 // /var/spool/corvane/unix_prt_drivers//vir_devices/D
 std::string vdd(std::string_view device);
 
+// A program of the suite: /usr/quintaro/bin/NAME
+std::string suite_program(std::string_view name);
+// The printers discovery last found, for CUPS's device listing:
+// /var/spool/corvane/unix_prt_drivers/found_printers
+std::string found_printers();
+
 // What the launchers start.
 // An application script: /usr/quintaro/bin/.scripts/NAME.sh
 std::string application_script(std::string_view name);

@@ -31,6 +31,8 @@ TEST(Paths, EveryFixedPlaceWithAndWithoutARoot) {
       {[] { return paths::application_script("lanecreate"); },
        "/usr/quintaro/bin/.scripts/lanecreate.sh"},
       {paths::notice_script, "/usr/quintaro/bin/.scripts/pact_notice.sh"},
+      {[] { return paths::suite_program("jobshaper"); }, "/usr/quintaro/bin/jobshaper"},
+      {paths::found_printers, "/var/spool/corvane/unix_prt_drivers/found_printers"},
       {paths::filter_script, "/usr/quintaro/bin/jobgate.sh"},
       {paths::control_program_file, "/usr/quintaro/bin/portpanel"},
       {[] { return paths::transport_agent("netfeeder"); }, "/usr/corvtools/bin/netfeeder"},

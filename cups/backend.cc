@@ -54,11 +54,6 @@ void install_signal_handlers() {
   signal(SIGPIPE, SIG_IGN);
 }
 
-// The suite's programs, below QUINTARO_ROOT like every fixed place.
-std::string suite_program(const char* name) {
-  return paths::rooted(std::string("/usr/quintaro/bin/") + name);
-}
-
 void say(std::string_view prefix, std::string_view text) { report(cups_message(prefix, text)); }
 
 int fail(int status, const std::string& reason) {
@@ -284,7 +279,7 @@ int Backend::plan() {
 }
 
 int Backend::build_agent_command() {
-  std::string builder = suite_program("linebuilder");
+  std::string builder = paths::suite_program("linebuilder");
   Captured line = run_captured(
       processes_, builder,
       {builder, "-q", queue_, "-u", user_, "-h", host_, "-j", cut_text(title_, kTitleLimit)},
@@ -404,7 +399,7 @@ void Backend::on_moved() {
 }
 
 int Backend::format(bool banner) {
-  std::string formatter = suite_program("jobshaper");
+  std::string formatter = paths::suite_program("jobshaper");
   std::vector<std::string> argv = {formatter, "-q", queue_};
   if (!title_.empty()) argv.insert(argv.end(), {"-s", title_});
   if (!user_.empty()) argv.insert(argv.end(), {"-u", user_});

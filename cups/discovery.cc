@@ -134,9 +134,7 @@ bool load(const std::string& path, DefinitionTable* table) {
 
 }  // namespace
 
-std::string found_printers_file() {
-  return paths::rooted("/var/spool/corvane/unix_prt_drivers/found_printers");
-}
+std::string found_printers_file() { return paths::found_printers(); }
 
 std::vector<FoundPrinter> read_found_printers(std::string_view text) {
   std::vector<FoundPrinter> printers;
