@@ -31,21 +31,9 @@ constexpr const char* kHelp =
     "An administrator can compile other MIB text the same way and install the\n"
     "result in place of the suite's hsweep.cmib (in the suite's etc directory).\n";
 
-// Writes `bytes` to `path` through a temporary file beside it, so that a failed
-// run leaves no partial file behind.
 bool write_file(const std::string& path, const std::string& bytes, std::string* err) {
-  std::string temp = path + ".tmp";
-  UniqueFd fd(open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-  bool written = fd.valid() && write_all(fd.get(), bytes.data(), bytes.size());
-  int saved = errno;
-  if (fd.valid() && close(fd.release()) != 0 && written) {
-    written = false;
-    saved = errno;
-  }
-  if (written && rename(temp.c_str(), path.c_str()) == 0) return true;
-  if (written) saved = errno;
-  unlink(temp.c_str());
-  *err = "cannot write " + path + ": " + std::strerror(saved);
+  if (replace_file(path, bytes, ".tmp")) return true;
+  *err = "cannot write " + path + ": " + std::strerror(errno);
   return false;
 }
 

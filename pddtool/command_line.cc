@@ -116,18 +116,8 @@ bool read_file(const std::string& path, std::string* bytes, std::string* err) {
 }
 
 bool write_file(const std::string& path, const std::string& bytes, std::string* err) {
-  std::string temp = path + ".pddtool-tmp";
-  UniqueFd fd(open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-  bool written = fd.valid() && write_all(fd.get(), bytes);
-  int saved = errno;
-  if (fd.valid() && close(fd.release()) != 0 && written) {
-    written = false;
-    saved = errno;
-  }
-  if (written && rename(temp.c_str(), path.c_str()) == 0) return true;
-  if (written) saved = errno;
-  unlink(temp.c_str());
-  *err = path + ": cannot write: " + std::strerror(saved);
+  if (replace_file(path, bytes, ".pddtool-tmp")) return true;
+  *err = path + ": cannot write: " + std::strerror(errno);
   return false;
 }
 

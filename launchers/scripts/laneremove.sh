@@ -10,14 +10,8 @@ Removes the queue QUEUE, and the CUPS queue that prints through it.
 TEXT
 }
 
-while getopts hnx option; do
-  case $option in
-    h) usage; exit 0 ;;
-    n | x) ;; # the application launcher's own options, passed on
-    *) usage >&2; exit 2 ;;
-  esac
-done
-shift $((OPTIND - 1))
+plain_options "$@"
+shift "$options_taken"
 [ $# -eq 1 ] || usage_error "one QUEUE is needed"
 queue=$1
 check_name queue "$queue"

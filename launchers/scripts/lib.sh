@@ -63,6 +63,21 @@ write_atomically() {
   fi
 }
 
+# plain_options "$@": the options of a script that has none of its own: -h shows
+# the script's usage; -n and -x are the application launcher's own, passed on.
+# Sets options_taken to the number of arguments they took.
+plain_options() {
+  OPTIND=1
+  while getopts hnx option; do
+    case $option in
+      h) usage; exit 0 ;;
+      n | x) ;;
+      *) usage >&2; exit 2 ;;
+    esac
+  done
+  options_taken=$((OPTIND - 1))
+}
+
 formatter_vqd() { printf '%s/%s/.%s' "$FORMATTER_QUEUES" "$1" "$1"; }
 transport_vqd() { printf '%s/%s/.%s' "$TRANSPORT_QUEUES" "$1" "$1"; }
 device_vdd() { printf '%s/%s' "$DEVICES" "$1"; }

@@ -10,14 +10,8 @@ Removes the device NAME. A device that a queue prints to is not removed.
 TEXT
 }
 
-while getopts hnx option; do
-  case $option in
-    h) usage; exit 0 ;;
-    n | x) ;; # the application launcher's own options, passed on
-    *) usage >&2; exit 2 ;;
-  esac
-done
-shift $((OPTIND - 1))
+plain_options "$@"
+shift "$options_taken"
 [ $# -eq 1 ] || usage_error "one device NAME is needed"
 name=$1
 check_name device "$name"

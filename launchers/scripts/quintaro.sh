@@ -12,14 +12,8 @@ type and target); show lists a queue's options with settingsview.
 TEXT
 }
 
-while getopts hnx option; do
-  case $option in
-    h) usage; exit 0 ;;
-    n | x) ;; # the application launcher's own options, passed on
-    *) usage >&2; exit 2 ;;
-  esac
-done
-shift $((OPTIND - 1))
+plain_options "$@"
+shift "$options_taken"
 [ $# -ge 1 ] || usage_error "a command is needed: list or show"
 
 case $1 in
