@@ -19,6 +19,8 @@
 namespace {
 
 constexpr uint16_t kSnmpPort = 161;
+// The most datagrams read in one go before the clock is looked at again.
+constexpr int kAnswersPerRead = 256;
 // Room for the answers that come in while the prescan sends.
 constexpr int kReceiveBuffer = 4 << 20;
 // How long a send that found the socket's buffer full waits before trying again.
@@ -232,7 +234,9 @@ void Prescan::wait_for_answers(Sweep& sweep, Clock::TimePoint until) {
 
 void Prescan::read_answers(Sweep& sweep) {
   uint8_t buffer[65536];
-  for (;;) {
+  // A bounded batch, so that a flood of datagrams cannot hold the prescan here past
+  // its time-outs; what is left waits for the next call.
+  for (int taken = 0; taken < kAnswersPerRead; ++taken) {
     sockaddr_in from{};
     socklen_t length = sizeof from;
     ssize_t n = recvfrom(sweep.socket.get(), buffer, sizeof buffer, 0,
